@@ -1,0 +1,73 @@
+#include <stdlib.h>
+
+#include "convert.h"
+#include "measure.h"
+#include "readwhole.h"
+#include "replace.h"
+#include "report.h"
+
+static void writeResult(HWND owner, const char *outPath, const char *result, uint32_t len)
+{
+    HANDLE out = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_ARCHIVE, NULL);
+    if (out == INVALID_HANDLE_VALUE) {
+        showReport(owner, "Could not create the output file!", "Error", IconError);
+        return;
+    }
+
+    // A full disk may take part of the data and still report success: check the count.
+    DWORD written = 0;
+    if (WriteFile(out, result, len, &written, NULL) && written == len) {
+        showReport(NULL, "File converted successfully!", "Success", IconInfo);
+        CloseHandle(out);
+        return;
+    }
+
+    showReport(owner, "Could not write the output file!", "Error", IconError);
+    // A truncated file would pass for a good result; a device is not ours to delete.
+    int isDisk = GetFileType(out) == FILE_TYPE_DISK;
+    CloseHandle(out);
+    if (isDisk)
+        DeleteFileA(outPath);
+}
+
+static void convertText(HWND owner, const char *src, const char *outPath,
+                        const char *inSep, const char *outSep)
+{
+    char *result = NULL;
+    uint32_t len = 0;
+    if (!replaceStr(src, inSep, outSep, &result) || measureStr(result, MAX_MEASURE, &len) < 0)
+        showReport(NULL, "File Conversion Error", "Error", IconError);
+    else
+        writeResult(owner, outPath, result, len);
+    free(result);
+}
+
+void convertFile(HWND owner, const char *inPath, const char *outPath,
+                 const char *inSep, const char *outSep)
+{
+    HANDLE in = INVALID_HANDLE_VALUE;
+    char *buf = NULL;
+    uint32_t size = 0;
+
+    // The input stays open, shared for reading only, until the output is written.
+    switch (readWhole(inPath, &in, &buf, &size)) {
+    case ReadOk:
+        convertText(owner, buf, outPath, inSep, outSep);
+        break;
+    case ReadNoOpen:
+        showReport(owner, "Could not open the input file!", "Error", IconError);
+        break;
+    case ReadTooLarge:
+    case ReadNoMemory:
+        showReport(NULL, "File Conversion Error:\nInput file too large!", "Error", IconError);
+        break;
+    default:
+        showReport(owner, "Could not read the input file!", "Error", IconError);
+        break;
+    }
+
+    free(buf);
+    if (in != INVALID_HANDLE_VALUE)
+        CloseHandle(in);
+}

@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include "convert.h"
+#include "format.h"
+#include "record.h"
+#include "report.h"
+#include "winfiles.h"
+
+namespace {
+
+// Devices have no attributes under Wine: ask by opening instead.
+bool deviceExists(const char *path)
+{
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+// Stands in for the main dialog: only passed through to the reports.
+HWND const kOwner = (HWND)(INT_PTR)0x5150;
+
+const MessageReport kNoOpen = {kOwner, "Could not open the input file!", "Error", IconError};
+const MessageReport kTooLarge = {nullptr, "File Conversion Error:\nInput file too large!", "Error", IconError};
+const MessageReport kConvError = {nullptr, "File Conversion Error", "Error", IconError};
+const MessageReport kNoCreate = {kOwner, "Could not create the output file!", "Error", IconError};
+const MessageReport kSuccess = {nullptr, "File converted successfully!", "Success", IconInfo};
+const MessageReport kNoRead = {kOwner, "Could not read the input file!", "Error", IconError};
+const MessageReport kNoWrite = {kOwner, "Could not write the output file!", "Error", IconError};
+
+class ConvertFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        clearReports();
+        dir = makeTempDir();
+        ASSERT_FALSE(dir.empty());
+        in = dir + "in.txt";
+        out = dir + "out.txt";
+    }
+    void TearDown() override
+    {
+        clearReports();
+        removeTree(dir);
+    }
+    void convert(const char *inSep, const char *outSep)
+    {
+        convertFile(kOwner, in.c_str(), out.c_str(), inSep, outSep);
+    }
+    std::vector<MessageReport> only(const MessageReport &r) { return {r}; }
+
+    std::string dir, in, out;
+};
+
+// Every separator kind side by side, so each pair shows what it touches and what it leaves.
+const char kMixed[] = "a\r\nb\nc\rd\r\r\ne\n\rf";
+
+TEST_F(ConvertFile, EveryPairOfFormats)
+{
+    struct Case {
+        const char *inSep, *outSep, *expected;
+    } cases[] = {
+        {SEP_WINDOWS, SEP_UNIX, "a\nb\nc\rd\r\ne\n\rf"},
+        {SEP_WINDOWS, SEP_MAC, "a\rb\nc\rd\r\re\n\rf"},
+        {SEP_UNIX, SEP_WINDOWS, "a\r\r\nb\r\nc\rd\r\r\r\ne\r\n\rf"},
+        {SEP_UNIX, SEP_MAC, "a\r\rb\rc\rd\r\r\re\r\rf"},
+        {SEP_MAC, SEP_WINDOWS, "a\r\n\nb\nc\r\nd\r\n\r\n\ne\n\r\nf"},
+        {SEP_MAC, SEP_UNIX, "a\n\nb\nc\nd\n\n\ne\n\nf"},
+    };
+    for (const Case &c : cases) {
+        clearReports();
+        writeBytes(in, kMixed);
+        writeBytes(out, "stale");
+        convert(c.inSep, c.outSep);
+        EXPECT_EQ(c.expected, readBytes(out));
+        EXPECT_EQ(only(kSuccess), reports);
+        EXPECT_EQ(kMixed, readBytes(in)) << "the input is never touched";
+    }
+}
+
+TEST_F(ConvertFile, BothFilesStayOpenSharedForReadingWhileSuccessIsShown)
+{
+    static std::string *seenIn, *seenOut;
+    static bool writeIn, writeOut, readOut;
+    seenIn = &in;
+    seenOut = &out;
+    reportHook = [](const MessageReport &) {
+        HANDLE h = CreateFileA(seenIn->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, 0, NULL);
+        writeIn = h != INVALID_HANDLE_VALUE;
+        if (writeIn)
+            CloseHandle(h);
+        h = CreateFileA(seenOut->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                        OPEN_EXISTING, 0, NULL);
+        writeOut = h != INVALID_HANDLE_VALUE;
+        if (writeOut)
+            CloseHandle(h);
+        readOut = readBytes(*seenOut) == "x\r\ny";
+    };
+    writeBytes(in, "x\ny");
+    convert(SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kSuccess), reports);
+    EXPECT_FALSE(writeIn);
+    EXPECT_FALSE(writeOut);
+    EXPECT_TRUE(readOut) << "the whole result is written before success is shown";
+}
+
+TEST_F(ConvertFile, InputWithoutTheSeparatorIsCopied)
+{
+    writeBytes(in, "one line\twithout \xe9 an end");
+    convert(SEP_WINDOWS, SEP_UNIX);
+    EXPECT_EQ("one line\twithout \xe9 an end", readBytes(out));
+    EXPECT_EQ(only(kSuccess), reports);
+}
+
+TEST_F(ConvertFile, StopsAtTheFirstNul)
+{
+    writeBytes(in, std::string("a\nb\0c\nd", 7));
+    convert(SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ("a\r\nb", readBytes(out));
+    EXPECT_EQ(only(kSuccess), reports);
+}
+
+TEST_F(ConvertFile, ExistingLongerOutputIsOverwrittenWhole)
+{
+    writeBytes(in, "1\r\n2\r\n");
+    writeBytes(out, std::string(5000, 'z'));
+    convert(SEP_WINDOWS, SEP_UNIX);
+    EXPECT_EQ("1\n2\n", readBytes(out));
+}
+
+TEST_F(ConvertFile, MissingInputOrEmptyPaths)
+{
+    convert(SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kNoOpen), reports);
+    EXPECT_FALSE(fileExists(out));
+
+    clearReports();
+    convertFile(kOwner, "", out.c_str(), SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kNoOpen), reports);
+
+    clearReports();
+    writeBytes(in, "a\nb");
+    convertFile(kOwner, in.c_str(), "", SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kNoCreate), reports);
+}
+
+TEST_F(ConvertFile, SamePathForInputAndOutputLeavesTheInputAlone)
+{
+    writeBytes(in, "keep\nme\n");
+    convertFile(kOwner, in.c_str(), in.c_str(), SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kNoCreate), reports);
+    EXPECT_EQ("keep\nme\n", readBytes(in));
+}
+
+TEST_F(ConvertFile, InputHeldOpenForWritingElsewhereCannotBeOpened)
+{
+    writeBytes(in, "a\nb");
+    HANDLE other = CreateFileA(in.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    convert(SEP_UNIX, SEP_WINDOWS);
+    CloseHandle(other);
+    EXPECT_EQ(only(kNoOpen), reports);
+    EXPECT_FALSE(fileExists(out));
+}
+
+TEST_F(ConvertFile, EmptyOrNulFirstInputCreatesNothing)
+{
+    writeBytes(in, "");
+    convert(SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kConvError), reports);
+    EXPECT_FALSE(fileExists(out));
+
+    clearReports();
+    writeBytes(in, std::string("\0a\nb\n", 5));
+    convert(SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kConvError), reports);
+    EXPECT_FALSE(fileExists(out));
+}
+
+TEST_F(ConvertFile, FilesOf4GiBOrJustBelowAreRefused)
+{
+    // 4 GiB has a high size part of 1; 4 GiB - 1 would need a 4 GiB buffer plus its terminator.
+    for (uint64_t size : {0x100000000ull, 0xFFFFFFFFull}) {
+        clearReports();
+        ASSERT_TRUE(makeSparse(in, size));
+        writeBytes(out, "untouched");
+        convert(SEP_UNIX, SEP_WINDOWS);
+        EXPECT_EQ(only(kTooLarge), reports) << size;
+        EXPECT_EQ("untouched", readBytes(out)) << size;
+    }
+}
+
+TEST_F(ConvertFile, ReadDeliveringLessThanTheSizeIsReported)
+{
+    // sysfs files claim 4096 bytes and deliver a few.
+    const char *sysFile = "Z:\\sys\\devices\\system\\cpu\\online";
+    if (!fileExists(sysFile))
+        GTEST_SKIP() << "no /sys/devices/system/cpu/online on this machine";
+    convertFile(kOwner, sysFile, out.c_str(), SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kNoRead), reports);
+    EXPECT_FALSE(fileExists(out));
+}
+
+TEST_F(ConvertFile, FailedWriteToADeviceIsReportedAndTheDeviceKept)
+{
+    // Wine maps this to Linux's /dev/full, whose writes fail with "no space left".
+    const char *full = "Z:\\dev\\full";
+    if (!deviceExists(full))
+        GTEST_SKIP() << "no /dev/full on this machine";
+    writeBytes(in, "a\nb\n");
+    convertFile(kOwner, in.c_str(), full, SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kNoWrite), reports);
+    EXPECT_TRUE(deviceExists(full)) << "a device must never be deleted";
+}
+
+TEST_F(ConvertFile, ShortWriteOnAFullDiskLeavesNoTruncatedFile)
+{
+    // The test runner mounts a 64 KiB tmpfs here when the machine allows it.
+    const char *tiny = getenv("PELLMARK_TINY_DIR");
+    std::string tinyDir = tiny ? std::string("Z:") + tiny + "\\" : std::string();
+    for (char &ch : tinyDir)
+        if (ch == '/')
+            ch = '\\';
+    if (tinyDir.empty() || !fileExists(tinyDir + "mounted"))
+        GTEST_SKIP() << "no 64 KiB tmpfs mounted at PELLMARK_TINY_DIR (mounting needs root)";
+    std::string target = tinyDir + "out-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    std::string text;
+    for (int i = 0; i < 20000; i++)
+        text += "line\n";
+    writeBytes(in, text);
+    convertFile(kOwner, in.c_str(), target.c_str(), SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kNoWrite), reports);
+    EXPECT_FALSE(fileExists(target));
+}
+
+} // namespace

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+
+#include <string>
+
+#include "measure.h"
+#include "record.h"
+#include "replace.h"
+#include "report.h"
+
+namespace {
+
+const MessageReport kSourceError = {nullptr,
+    "Failed to read input properly!\nThis could be because it is simply too large.", "Error", IconError};
+const MessageReport kOldError = {nullptr,
+    "Program Error!\nPlease notify the developer: replaceStr oldS error.", "Error", IconError};
+const MessageReport kNewError = {nullptr,
+    "Program Error!\nPlease notify the developer: replaceStr newS error.", "Error", IconError};
+
+class ReplaceStr : public ::testing::Test {
+protected:
+    void SetUp() override { clearReports(); }
+    void TearDown() override { free(out); }
+
+    // Runs replaceStr and returns the result as a string, checking that the
+    // buffer is terminated exactly at its measured end.
+    std::string run(const char *src, const char *oldS, const char *newS)
+    {
+        EXPECT_EQ(1, replaceStr(src, oldS, newS, &out));
+        if (out == nullptr)
+            return "<null>";
+        return std::string(out);
+    }
+
+    char *out = nullptr;
+};
+
+TEST_F(ReplaceStr, SeparatorConversions)
+{
+    EXPECT_EQ("a\nb\n", run("a\r\nb\r\n", "\r\n", "\n"));
+    EXPECT_EQ("a\r\nb\r\n", run("a\nb\n", "\n", "\r\n"));
+    EXPECT_EQ("a\rb\r", run("a\r\nb\r\n", "\r\n", "\r"));
+    EXPECT_EQ("\r\na\r\n", run("\ra\r", "\r", "\r\n"));
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(ReplaceStr, LfToCrLfIsAPlainSubstringReplacement)
+{
+    // An existing CR LF gains a second CR: nothing but LF is looked at.
+    EXPECT_EQ("a\r\nb\r\r\n", run("a\nb\r\n", "\n", "\r\n"));
+}
+
+TEST_F(ReplaceStr, CrToLfTurnsCrCrLfIntoThreeLfs)
+{
+    EXPECT_EQ("\n\n\n", run("\r\r\n", "\r", "\n"));
+}
+
+TEST_F(ReplaceStr, SourceWithoutOccurrenceIsCopiedExactly)
+{
+    EXPECT_EQ("plain text\twith \x7f and \xff bytes", run("plain text\twith \x7f and \xff bytes", "\r\n", "\n"));
+}
+
+TEST_F(ReplaceStr, OldEqualToNewCopiesTheSource)
+{
+    EXPECT_EQ("x\r\ny\r\n", run("x\r\ny\r\n", "\r\n", "\r\n"));
+}
+
+TEST_F(ReplaceStr, StopsAtTheFirstNul)
+{
+    const char src[] = "a\nb\0c\n";
+    EXPECT_EQ("a\r\nb", run(src, "\n", "\r\n"));
+}
+
+TEST_F(ReplaceStr, SeparatorAtEitherEndAndOnly)
+{
+    EXPECT_EQ("\n", run("\r\n", "\r\n", "\n"));
+    EXPECT_EQ("\r\n\r\n", run("\n\n", "\n", "\r\n"));
+    EXPECT_EQ("\nx", run("\r\nx", "\r\n", "\n"));
+    // A lone CR at the end is not half of a CR LF.
+    EXPECT_EQ("x\r", run("x\r", "\r\n", "\n"));
+}
+
+TEST_F(ReplaceStr, SelfOverlappingOldIsCountedAsItIsReplaced)
+{
+    // "aa" in "aaaaa" occurs at four places but is replaced twice; a result sized
+    // from four would be too short when newS is shorter (the sanitizers see the overrun).
+    EXPECT_EQ("bba", run("aaaaa", "aa", "b"));
+    EXPECT_EQ("xyzxyza", run("aaaaa", "aa", "xyz"));
+    EXPECT_EQ("a-aba", run("abababa", "bab", "-"));
+}
+
+TEST_F(ReplaceStr, EmptyStringsBuildNothingAndSayNothing)
+{
+    char sentinel[] = "untouched";
+    out = sentinel;
+    EXPECT_EQ(0, replaceStr("", "\n", "\r\n", &out));
+    EXPECT_EQ(0, replaceStr("abc", "", "\r\n", &out));
+    EXPECT_EQ(0, replaceStr("abc", "\n", "", &out));
+    const char nulFirst[] = "\0a\nb";
+    EXPECT_EQ(0, replaceStr(nulFirst, "\n", "\r\n", &out));
+    EXPECT_EQ(sentinel, out);
+    EXPECT_TRUE(reports.empty());
+    out = nullptr;
+}
+
+TEST_F(ReplaceStr, PreviousBufferIsFreedAndReplaced)
+{
+    // The leak checker fails this test if the old buffer is not freed.
+    out = static_cast<char *>(malloc(64));
+    strcpy(out, "old");
+    EXPECT_EQ("n\r\n", run("n\n", "\n", "\r\n"));
+}
+
+TEST_F(ReplaceStr, EachUnmeasurableStringIsReportedInOrder)
+{
+    char sentinel[] = "untouched";
+    out = sentinel;
+    EXPECT_EQ(0, replaceStr(nullptr, "\n", "\r\n", &out));
+    EXPECT_EQ(0, replaceStr("a\n", nullptr, "\r\n", &out));
+    EXPECT_EQ(0, replaceStr("a\n", "\n", nullptr, &out));
+    EXPECT_EQ(0, replaceStr(nullptr, nullptr, nullptr, &out));
+    EXPECT_EQ(sentinel, out);
+    const std::vector<MessageReport> expected = {kSourceError, kOldError, kNewError,
+                                                 kSourceError, kOldError, kNewError};
+    EXPECT_EQ(expected, reports);
+    out = nullptr;
+}
+
+// A string of MAX_MEASURE characters without a terminator, as a 2 GiB input
+// without a NUL would be.
+class HugeText : public ReplaceStr {
+protected:
+    void SetUp() override
+    {
+        ReplaceStr::SetUp();
+        void *p = mmap(nullptr, MAX_MEASURE, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        ASSERT_NE(MAP_FAILED, p);
+        huge = static_cast<char *>(p);
+        memset(huge, 'a', MAX_MEASURE);
+    }
+    void TearDown() override
+    {
+        if (huge != nullptr)
+            munmap(huge, MAX_MEASURE);
+        ReplaceStr::TearDown();
+    }
+    char *huge = nullptr;
+};
+
+TEST_F(HugeText, TooLongStringsAreReportedAndNothingIsBuilt)
+{
+    EXPECT_EQ(0, replaceStr(huge, huge, huge, &out));
+    EXPECT_EQ(nullptr, out);
+    const std::vector<MessageReport> expected = {kSourceError, kOldError, kNewError};
+    EXPECT_EQ(expected, reports);
+}
+
+TEST_F(ReplaceStr, ResultTooLongForA32BitCountIsRefused)
+{
+    // 4.3 million separators, each becoming 1000 bytes: over 4 GiB of result.
+    std::string src(4300000, '\n');
+    std::string newS(1000, 'x');
+    out = static_cast<char *>(malloc(16));
+    EXPECT_EQ(0, replaceStr(src.c_str(), "\n", newS.c_str(), &out));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_TRUE(reports.empty());
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ASAN 1
+#endif
+#endif
+
+TEST_F(ReplaceStr, FailedAllocationLeavesNoDanglingBuffer)
+{
+#ifdef UNDER_ASAN
+    GTEST_SKIP() << "an address-space limit breaks the sanitizer's shadow memory";
+#else
+    // 3 million separators of 1000 bytes: a 3 GB result that a 1 GiB address space cannot hold.
+    std::string src(3000000, '\n');
+    std::string newS(1000, 'x');
+    rlimit old;
+    ASSERT_EQ(0, getrlimit(RLIMIT_AS, &old));
+    rlimit low = old;
+    low.rlim_cur = 1ull << 30;
+    ASSERT_EQ(0, setrlimit(RLIMIT_AS, &low));
+    out = static_cast<char *>(malloc(16));
+    int res = replaceStr(src.c_str(), "\n", newS.c_str(), &out);
+    setrlimit(RLIMIT_AS, &old);
+    EXPECT_EQ(0, res);
+    EXPECT_EQ(nullptr, out);
+    EXPECT_TRUE(reports.empty());
+#endif
+}
+
+} // namespace

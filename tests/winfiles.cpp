@@ -1,0 +1,77 @@
+#include "winfiles.h"
+
+#include <vector>
+
+std::string makeTempDir()
+{
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; n++) {
+        std::string dir = std::string(base) + "pellmark-" + std::to_string(n);
+        if (CreateDirectoryA(dir.c_str(), NULL))
+            return dir + "\\";
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return std::string();
+    }
+}
+
+void removeTree(const std::string &dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((dir + "*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(dir + name + "\\");
+            else
+                DeleteFileA((dir + name).c_str());
+        } while (FindNextFileA(find, &fd));
+        FindClose(find);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+void writeBytes(const std::string &path, const std::string &bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(h);
+}
+
+std::string readBytes(const std::string &path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string all;
+    std::vector<char> chunk(1 << 16);
+    DWORD got = 0;
+    while (ReadFile(h, chunk.data(), (DWORD)chunk.size(), &got, NULL) && got > 0)
+        all.append(chunk.data(), got);
+    CloseHandle(h);
+    return all;
+}
+
+bool fileExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool makeSparse(const std::string &path, uint64_t size)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER pos;
+    pos.QuadPart = (LONGLONG)size;
+    bool ok = SetFilePointerEx(h, pos, NULL, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}

@@ -1,0 +1,21 @@
+// Real files for the tests that run under Wine.
+#ifndef PELLMARK_WINFILES_H
+#define PELLMARK_WINFILES_H
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <string>
+
+// A new empty folder of its own for one test, removed with everything in it by removeTree.
+std::string makeTempDir();
+void removeTree(const std::string &dir);
+
+void writeBytes(const std::string &path, const std::string &bytes);
+// The whole file, or "<missing>" when it cannot be opened.
+std::string readBytes(const std::string &path);
+bool fileExists(const std::string &path);
+// A file of the given size that costs no disk.
+bool makeSparse(const std::string &path, uint64_t size);
+
+#endif
