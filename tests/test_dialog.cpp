@@ -1,0 +1,349 @@
+#include <gtest/gtest.h>
+
+#include "dialogs.h"
+#include "record.h"
+#include "report.h"
+#include "resource.h"
+#include "winfiles.h"
+
+namespace {
+
+const int kInIds[3] = {IDC_IN_WINDOWS, IDC_IN_UNIX, IDC_IN_MAC};
+const int kOutIds[3] = {IDC_OUT_WINDOWS, IDC_OUT_UNIX, IDC_OUT_MAC};
+const int kFileNameCombo = 0x47C; // cmb13, where Wine's file dialogs take the typed name
+
+// Drives the modal windows that a command opens, from inside their own modal loop:
+// a thread timer started when such a window is activated does the next step.
+struct Driver {
+    std::string typePath;    // for a file dialog: type this and press OK
+    bool cancel = false;     // for a file dialog: press Cancel instead
+    int fileDialogs = 0;
+    int aboutBoxes = 0;
+    bool aboutSurvivedEsc = false;
+    HWND active = NULL;
+    HHOOK hook = NULL;
+} drv;
+
+// What the next main dialog run modally is sent once it is up.
+UINT closeMsg;
+WPARAM closeWParam;
+
+bool isDialog(HWND h)
+{
+    char cls[32] = "";
+    GetClassNameA(h, cls, sizeof(cls));
+    return strcmp(cls, "#32770") == 0;
+}
+
+std::string windowText(HWND h)
+{
+    char buf[512] = "";
+    GetWindowTextA(h, buf, sizeof(buf));
+    return buf;
+}
+
+void CALLBACK aboutStep2(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    drv.aboutSurvivedEsc = IsWindow(drv.active) && IsWindowVisible(drv.active);
+    // Enter on the box: the default button's command.
+    PostMessageA(drv.active, WM_COMMAND, IDOK, 0);
+}
+
+void CALLBACK driveStep(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    HWND h = drv.active;
+    if (GetDlgItem(h, kFileNameCombo) != NULL) {
+        drv.fileDialogs++;
+        if (drv.cancel) {
+            PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+        } else {
+            SetDlgItemTextA(h, kFileNameCombo, drv.typePath.c_str());
+            PostMessageA(h, WM_COMMAND, IDOK, 0);
+        }
+    } else if (windowText(h) == "About This Program") {
+        drv.aboutBoxes++;
+        PostMessageA(h, WM_COMMAND, IDCANCEL, 0); // Esc
+        SetTimer(NULL, 0, 150, aboutStep2);
+    }
+}
+
+LRESULT CALLBACK cbtProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && isDialog((HWND)wParam) && GetParent((HWND)wParam) != NULL) {
+        drv.active = (HWND)wParam;
+        SetTimer(NULL, 0, 50, driveStep);
+    }
+    return CallNextHookEx(drv.hook, code, wParam, lParam);
+}
+
+class MainDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        clearReports();
+        drv = Driver();
+        drv.hook = SetWindowsHookExA(WH_CBT, cbtProc, NULL, GetCurrentThreadId());
+        dir = makeTempDir();
+        dlg = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0);
+        ASSERT_NE((HWND)NULL, dlg) << "needs an X display";
+        ShowWindow(dlg, SW_SHOW);
+    }
+    void TearDown() override
+    {
+        if (dlg)
+            DestroyWindow(dlg);
+        UnhookWindowsHookEx(drv.hook);
+        removeTree(dir);
+        clearReports();
+    }
+
+    bool checked(int id) { return SendDlgItemMessageA(dlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool enabled(int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != FALSE; }
+    void click(int id) { SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0); }
+    void command(int id) { SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    std::string text(int id) { return windowText(GetDlgItem(dlg, id)); }
+    void setText(int id, const std::string &s) { SetDlgItemTextA(dlg, id, s.c_str()); }
+    // As the user types: one WM_CHAR a character, so the box's limit applies.
+    void type(int id, const std::string &s)
+    {
+        for (char c : s)
+            SendDlgItemMessageA(dlg, id, WM_CHAR, (unsigned char)c, 0);
+    }
+    void browseInput(const std::string &path)
+    {
+        drv.typePath = path;
+        command(IDC_INPUT_BROWSE);
+    }
+    // Checked states of the six format buttons, in and out, as "in|out" with one char each:
+    // C checked, - unchecked enabled, x unchecked disabled (X checked disabled).
+    std::string formats()
+    {
+        std::string s;
+        for (int i = 0; i < 6; i++) {
+            int id = i < 3 ? kInIds[i] : kOutIds[i - 3];
+            if (i == 3)
+                s += '|';
+            s += checked(id) ? (enabled(id) ? 'C' : 'X') : (enabled(id) ? '-' : 'x');
+        }
+        return s;
+    }
+
+    HWND dlg = NULL;
+    std::string dir;
+};
+
+TEST_F(MainDialog, StartsEmptyWithEveryFormatOffered)
+{
+    EXPECT_EQ("", text(IDC_INPUT_PATH));
+    EXPECT_EQ("", text(IDC_OUTPUT_PATH));
+    EXPECT_EQ("---|---", formats());
+    EXPECT_EQ("Pellmark", windowText(dlg));
+    EXPECT_NE((LRESULT)0, SendMessageA(dlg, WM_GETICON, ICON_SMALL, 0));
+    EXPECT_NE((LRESULT)0, SendMessageA(dlg, WM_GETICON, ICON_BIG, 0));
+}
+
+TEST_F(MainDialog, ChoosingAFormatWithdrawsItFromTheOtherSide)
+{
+    click(IDC_IN_WINDOWS);
+    EXPECT_EQ("C--|x--", formats());
+    click(IDC_IN_UNIX);
+    EXPECT_EQ("-C-|-x-", formats());
+    click(IDC_IN_MAC);
+    EXPECT_EQ("--C|--x", formats());
+    click(IDC_OUT_WINDOWS);
+    EXPECT_EQ("x-C|C-x", formats());
+    click(IDC_OUT_UNIX);
+    EXPECT_EQ("-xC|-Cx", formats());
+    // Mac is withdrawn from the input, but the input's check stays where it was.
+    click(IDC_IN_WINDOWS);
+    EXPECT_EQ("Cx-|xC-", formats());
+    click(IDC_OUT_MAC);
+    EXPECT_EQ("C-x|x-C", formats());
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(MainDialog, ConvertNamesTheMissingFormat)
+{
+    const MessageReport noIn = {dlg, "No input format was specified!", "Error", IconError};
+    command(IDC_CONVERT);
+    click(IDC_OUT_UNIX);
+    command(IDC_CONVERT);
+    std::vector<MessageReport> expected = {noIn, noIn};
+    EXPECT_EQ(expected, reports);
+
+    clearReports();
+    DestroyWindow(dlg);
+    dlg = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0);
+    click(IDC_IN_MAC);
+    command(IDC_CONVERT);
+    const MessageReport noOut = {dlg, "No output format was specified!", "Error", IconError};
+    EXPECT_EQ(std::vector<MessageReport>{noOut}, reports);
+}
+
+TEST_F(MainDialog, ConvertUsesTheTypedPathsAndCheckedFormats)
+{
+    writeBytes(dir + "in.txt", "a\rb\r");
+    setText(IDC_INPUT_PATH, dir + "in.txt");
+    setText(IDC_OUTPUT_PATH, dir + "out.txt");
+    click(IDC_IN_MAC);
+    click(IDC_OUT_WINDOWS);
+    command(IDC_CONVERT);
+    EXPECT_EQ("a\r\nb\r\n", readBytes(dir + "out.txt"));
+    const MessageReport ok = {nullptr, "File converted successfully!", "Success", IconInfo};
+    EXPECT_EQ(std::vector<MessageReport>{ok}, reports);
+}
+
+TEST_F(MainDialog, ATypedPathOfTheLongestLengthIsConvertedExactly)
+{
+    // 259 characters is the longest path a box takes; a 260th typed character is refused,
+    // so no other file than the one typed can be read.
+    std::string in = dir + "in";
+    in += std::string(259 - in.size() - 4, 'p') + ".txt";
+    ASSERT_EQ(259u, in.size());
+    writeBytes(in, "x\ny\n");
+    ASSERT_EQ("x\ny\n", readBytes(in)) << "the file system refuses such a long name";
+    type(IDC_INPUT_PATH, in + "q");
+    EXPECT_EQ(in, text(IDC_INPUT_PATH));
+    type(IDC_OUTPUT_PATH, dir + "out.txt");
+    click(IDC_IN_UNIX);
+    click(IDC_OUT_WINDOWS);
+    command(IDC_CONVERT);
+    EXPECT_EQ("x\r\ny\r\n", readBytes(dir + "out.txt"));
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_EQ("File converted successfully!", reports[0].text);
+}
+
+TEST_F(MainDialog, BrowsingDetectsAndChecksTheInputFormat)
+{
+    writeBytes(dir + "unix.txt", "1\n2\n3\n");
+    writeBytes(dir + "win.txt", "1\r\n2\r\n");
+    writeBytes(dir + "mac.txt", "1\r2\r");
+
+    browseInput(dir + "unix.txt");
+    EXPECT_EQ(1, drv.fileDialogs);
+    EXPECT_EQ(dir + "unix.txt", text(IDC_INPUT_PATH));
+    EXPECT_EQ("-C-|-x-", formats());
+
+    browseInput(dir + "mac.txt");
+    EXPECT_EQ("--C|--x", formats());
+
+    // Output Windows withdrew input Windows; detection must bring it back and check it.
+    click(IDC_OUT_WINDOWS);
+    EXPECT_EQ("x-C|C-x", formats());
+    browseInput(dir + "win.txt");
+    EXPECT_EQ("C--|x--", formats());
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(MainDialog, DetectionOverridesTheSameFormatOnTheOutput)
+{
+    writeBytes(dir + "unix.txt", "1\n2\n");
+    click(IDC_OUT_UNIX);
+    EXPECT_EQ("-x-|-C-", formats());
+    browseInput(dir + "unix.txt");
+    EXPECT_EQ("-C-|-x-", formats()) << "output Unix unchecked and withdrawn, no output format left";
+
+    setText(IDC_OUTPUT_PATH, dir + "out.txt");
+    command(IDC_CONVERT);
+    const MessageReport noOut = {dlg, "No output format was specified!", "Error", IconError};
+    EXPECT_EQ(std::vector<MessageReport>{noOut}, reports);
+    EXPECT_FALSE(fileExists(dir + "out.txt"));
+}
+
+TEST_F(MainDialog, UndetectableOrMissingFileAsksForAManualChoice)
+{
+    const MessageReport alert = {dlg, "Couldn't automatically detect text format.\nPlease select one manually.",
+                                 "Alert", IconWarning};
+    writeBytes(dir + "mixed.txt", "1\r\n2\n");
+    click(IDC_IN_MAC);
+    browseInput(dir + "mixed.txt");
+    EXPECT_EQ(dir + "mixed.txt", text(IDC_INPUT_PATH));
+    EXPECT_EQ("--C|--x", formats()) << "the radio buttons stay as they were";
+
+    browseInput(dir + "absent.txt");
+    EXPECT_EQ(dir + "absent.txt", text(IDC_INPUT_PATH)) << "the open dialog accepts a new name";
+    std::vector<MessageReport> expected = {alert, alert};
+    EXPECT_EQ(expected, reports);
+}
+
+TEST_F(MainDialog, CancelledBrowsingChangesNothing)
+{
+    setText(IDC_INPUT_PATH, "typed in");
+    setText(IDC_OUTPUT_PATH, "typed out");
+    click(IDC_IN_UNIX);
+    drv.cancel = true;
+    command(IDC_INPUT_BROWSE);
+    command(IDC_OUTPUT_BROWSE);
+    EXPECT_EQ(2, drv.fileDialogs);
+    EXPECT_EQ("typed in", text(IDC_INPUT_PATH));
+    EXPECT_EQ("typed out", text(IDC_OUTPUT_PATH));
+    EXPECT_EQ("-C-|-x-", formats());
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(MainDialog, OutputBrowsingFillsThePathAndDetectsNothing)
+{
+    writeBytes(dir + "target.txt", "1\r2\r");
+    drv.typePath = dir + "new.txt";
+    command(IDC_OUTPUT_BROWSE);
+    EXPECT_EQ(dir + "new.txt", text(IDC_OUTPUT_PATH));
+    EXPECT_EQ("---|---", formats());
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(MainDialog, EscAndUnknownCommandsAreIgnored)
+{
+    for (int id : {IDCANCEL, IDOK, IDC_INPUT_PATH, 520, 532}) {
+        // Called directly: SendMessage to a dialog answers its DWLP_MSGRESULT instead.
+        EXPECT_EQ(TRUE, MainDlgProc(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0)) << id;
+        EXPECT_TRUE(IsWindowVisible(dlg)) << id;
+    }
+    // Typing into a path box runs no detection.
+    writeBytes(dir + "unix.txt", "1\n2\n");
+    type(IDC_INPUT_PATH, dir + "unix.txt");
+    EXPECT_EQ("---|---", formats());
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(MainDialog, ExitAndTheCloseBoxEndTheDialogWithZero)
+{
+    DestroyWindow(dlg);
+    dlg = NULL;
+    for (UINT how : {0u, 1u}) {
+        // The dialog is made inside DialogBoxParamA: post to it once it is active.
+        struct Poster {
+            static LRESULT CALLBACK proc(int code, WPARAM wParam, LPARAM lParam)
+            {
+                if (code == HCBT_ACTIVATE && isDialog((HWND)wParam) && windowText((HWND)wParam) == "Pellmark")
+                    PostMessageA((HWND)wParam, closeMsg, closeWParam, 0);
+                return CallNextHookEx(NULL, code, wParam, lParam);
+            }
+        };
+        closeMsg = how == 0 ? WM_COMMAND : WM_CLOSE;
+        closeWParam = how == 0 ? IDC_EXIT : 0;
+        HHOOK h = SetWindowsHookExA(WH_CBT, Poster::proc, NULL, GetCurrentThreadId());
+        INT_PTR res = DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0);
+        UnhookWindowsHookEx(h);
+        EXPECT_EQ(0, res) << (how == 0 ? "Exit" : "close box");
+    }
+}
+
+TEST_F(MainDialog, AboutBoxIgnoresEscAndClosesWithOk)
+{
+    command(IDC_ABOUT);
+    EXPECT_EQ(1, drv.aboutBoxes);
+    EXPECT_TRUE(drv.aboutSurvivedEsc);
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST(AboutDlgProc, AnswersAsADialogProcedure)
+{
+    // Messages it does not handle go back to the dialog manager.
+    EXPECT_EQ(FALSE, AboutDlgProc(NULL, WM_PAINT, 0, 0));
+    EXPECT_EQ(TRUE, AboutDlgProc(NULL, WM_COMMAND, IDCANCEL, 0));
+    EXPECT_EQ(FALSE, MainDlgProc(NULL, WM_PAINT, 0, 0));
+}
+
+} // namespace

@@ -1,0 +1,23 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "dialogs.h"
+#include "report.h"
+#include "resource.h"
+
+int appMain(HINSTANCE inst)
+{
+    INITCOMMONCONTROLSEX icc = {sizeof(INITCOMMONCONTROLSEX), 0};
+    InitCommonControlsEx(&icc);
+    if (DialogBoxParamA(inst, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0) == -1)
+        showReport(NULL, "Creation of main window failed!", "Error", IconError);
+    return 0;
+}
+
+int WINAPI WinMain(HINSTANCE inst, HINSTANCE prev, LPSTR cmdLine, int show)
+{
+    (void)prev;
+    (void)cmdLine;
+    (void)show;
+    return appMain(inst);
+}

@@ -1,0 +1,169 @@
+#include <windows.h>
+#include <commdlg.h>
+
+#include "convert.h"
+#include "dialogs.h"
+#include "format.h"
+#include "report.h"
+#include "resource.h"
+
+// Path buffers hold 260 bytes with the terminator. The boxes take one character
+// less, so that what the user typed is exactly what is read back and converted.
+#define PATH_BUF 260
+#define PATH_CHARS (PATH_BUF - 1)
+
+// Indexed by format - 1, in the order of the radio buttons.
+static const char *const seps[3] = {SEP_WINDOWS, SEP_UNIX, SEP_MAC};
+
+static void enableItem(HWND dlg, int id, BOOL on)
+{
+    EnableWindow(GetDlgItem(dlg, id), on);
+}
+
+// A format chosen on one side is withdrawn from the other: of the other side's
+// three buttons, starting at otherFirst, the one at index chosen is disabled.
+static void withdrawFormat(HWND dlg, int otherFirst, int chosen)
+{
+    for (int i = 0; i < 3; i++)
+        enableItem(dlg, otherFirst + i, i != chosen);
+}
+
+static void onInit(HWND dlg)
+{
+    HINSTANCE self = GetModuleHandleA(NULL);
+    HANDLE small = LoadImageA(self, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
+    SendMessageA(dlg, WM_SETICON, ICON_SMALL, (LPARAM)small);
+    HANDLE big = LoadImageA(self, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
+    SendMessageA(dlg, WM_SETICON, ICON_BIG, (LPARAM)big);
+    SendDlgItemMessageA(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
+    SendDlgItemMessageA(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
+}
+
+// Shows the open or save dialog; path receives the choice. Returns 0 when cancelled.
+static BOOL askPath(HWND dlg, char *path, DWORD flags, BOOL save)
+{
+    OPENFILENAMEA ofn;
+    ZeroMemory(&ofn, sizeof(ofn));
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.hwndOwner = dlg;
+    ofn.lpstrFilter = "Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = PATH_BUF;
+    ofn.lpstrDefExt = "txt";
+    ofn.Flags = flags;
+    return save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+}
+
+static void onBrowseInput(HWND dlg)
+{
+    char path[PATH_BUF] = "";
+    if (!askPath(dlg, path, OFN_EXPLORER | OFN_HIDEREADONLY, FALSE))
+        return;
+    SendDlgItemMessageA(dlg, IDC_INPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
+
+    FileFormat fmt = detectFormat(path);
+    if (fmt == FileFormat::Unknown) {
+        showReport(dlg, "Couldn't automatically detect text format.\nPlease select one manually.",
+                   "Alert", IconWarning);
+        return;
+    }
+    int in = IDC_IN_WINDOWS + (int)fmt - 1;
+    // An earlier output choice may have disabled it, and a disabled button ignores clicks.
+    enableItem(dlg, in, TRUE);
+    SendDlgItemMessageA(dlg, in + 4, BM_SETCHECK, BST_UNCHECKED, 0);
+    // The click comes back as this button's command, which withdraws the format from the output.
+    SendDlgItemMessageA(dlg, in, BM_CLICK, 0, 0);
+}
+
+static void onBrowseOutput(HWND dlg)
+{
+    char path[PATH_BUF] = "";
+    if (!askPath(dlg, path, OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, TRUE))
+        return;
+    SendDlgItemMessageA(dlg, IDC_OUTPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
+}
+
+// The separator of the first checked of the three buttons from first on, or null.
+static const char *checkedSep(HWND dlg, int first)
+{
+    for (int i = 0; i < 3; i++) {
+        if (SendDlgItemMessageA(dlg, first + i, BM_GETCHECK, 0, 0) == BST_CHECKED)
+            return seps[i];
+    }
+    return NULL;
+}
+
+static void onConvert(HWND dlg)
+{
+    char inPath[PATH_BUF] = {0};
+    char outPath[PATH_BUF] = {0};
+    SendDlgItemMessageA(dlg, IDC_INPUT_PATH, WM_GETTEXT, PATH_BUF, (LPARAM)inPath);
+    SendDlgItemMessageA(dlg, IDC_OUTPUT_PATH, WM_GETTEXT, PATH_BUF, (LPARAM)outPath);
+
+    const char *inSep = checkedSep(dlg, IDC_IN_WINDOWS);
+    if (inSep == NULL) {
+        showReport(dlg, "No input format was specified!", "Error", IconError);
+        return;
+    }
+    const char *outSep = checkedSep(dlg, IDC_OUT_WINDOWS);
+    if (outSep == NULL) {
+        showReport(dlg, "No output format was specified!", "Error", IconError);
+        return;
+    }
+    convertFile(dlg, inPath, outPath, inSep, outSep);
+}
+
+static void onAbout(HWND dlg)
+{
+    if (DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), dlg, AboutDlgProc, 0) == -1)
+        showReport(dlg, "About dialog failed!", "Error", IconInfo);
+}
+
+static void onCommand(HWND dlg, int id)
+{
+    switch (id) {
+    case IDC_INPUT_BROWSE:
+        onBrowseInput(dlg);
+        break;
+    case IDC_IN_WINDOWS:
+    case IDC_IN_UNIX:
+    case IDC_IN_MAC:
+        withdrawFormat(dlg, IDC_OUT_WINDOWS, id - IDC_IN_WINDOWS);
+        break;
+    case IDC_OUTPUT_BROWSE:
+        onBrowseOutput(dlg);
+        break;
+    case IDC_OUT_WINDOWS:
+    case IDC_OUT_UNIX:
+    case IDC_OUT_MAC:
+        withdrawFormat(dlg, IDC_IN_WINDOWS, id - IDC_OUT_WINDOWS);
+        break;
+    case IDC_CONVERT:
+        onConvert(dlg);
+        break;
+    case IDC_ABOUT:
+        onAbout(dlg);
+        break;
+    case IDC_EXIT:
+        EndDialog(dlg, 0);
+        break;
+    }
+}
+
+INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    switch (msg) {
+    case WM_INITDIALOG:
+        onInit(dlg);
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dlg, 0);
+        return TRUE;
+    case WM_COMMAND:
+        // Esc (IDCANCEL) and the path boxes' notifications fall outside the table.
+        onCommand(dlg, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
