@@ -71,7 +71,9 @@ void CALLBACK driveStep(HWND, UINT, UINT_PTR timer, DWORD)
 
 LRESULT CALLBACK cbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_ACTIVATE && isDialog((HWND)wParam) && GetParent((HWND)wParam) != NULL) {
+    // A window may be activated again when another program takes the focus: act once.
+    if (code == HCBT_ACTIVATE && isDialog((HWND)wParam) && GetParent((HWND)wParam) != NULL &&
+        (HWND)wParam != drv.active) {
         drv.active = (HWND)wParam;
         SetTimer(NULL, 0, 50, driveStep);
     }

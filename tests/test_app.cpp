@@ -1,0 +1,216 @@
+// Starts the built Pellmark.exe and uses it as a person would, through its windows only.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "resource.h"
+#include "winfiles.h"
+
+namespace {
+
+const int kFileNameCombo = 0x47C; // cmb13 of Wine's file dialogs
+const int kBoxText = 0xFFFF;      // a message box's text
+const DWORD kTimeoutMs = 15000;
+
+std::string exePath()
+{
+    std::string p = std::string("Z:") + PELLMARK_EXE;
+    for (char &c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+// Polls until cond holds or the time is up: nothing here waits forever.
+bool waitFor(const std::function<bool()> &cond, DWORD ms = kTimeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!cond()) {
+        if (GetTickCount() - start > ms)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+std::string text(HWND h)
+{
+    char buf[1024] = "";
+    SendMessageA(h, WM_GETTEXT, sizeof(buf), (LPARAM)buf);
+    return buf;
+}
+
+struct Search {
+    DWORD pid;
+    std::function<bool(HWND)> match;
+    HWND found;
+};
+
+BOOL CALLBACK searchProc(HWND h, LPARAM lParam)
+{
+    Search *s = (Search *)lParam;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    char cls[32] = "";
+    GetClassNameA(h, cls, sizeof(cls));
+    if (pid == s->pid && strcmp(cls, "#32770") == 0 && IsWindowVisible(h) && s->match(h)) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+class PellmarkApp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = makeTempDir();
+        STARTUPINFOA si;
+        ZeroMemory(&si, sizeof(si));
+        si.cb = sizeof(si);
+        std::string cmd = "\"" + exePath() + "\"";
+        ASSERT_TRUE(CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << cmd;
+        started = true;
+        ASSERT_TRUE(waitFor([&] { return (mainDlg = findDialog([](HWND h) { return text(h) == "Pellmark"; })) != NULL; }))
+            << "the main dialog never appeared";
+    }
+    void TearDown() override
+    {
+        if (started) {
+            if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, kTimeoutMs);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+        removeTree(dir);
+    }
+
+    HWND findDialog(const std::function<bool(HWND)> &match)
+    {
+        Search s = {pi.dwProcessId, match, NULL};
+        EnumWindows(searchProc, (LPARAM)&s);
+        return s.found;
+    }
+    HWND waitDialog(const std::function<bool(HWND)> &match)
+    {
+        HWND h = NULL;
+        waitFor([&] { return (h = findDialog(match)) != NULL; });
+        return h;
+    }
+    HWND waitFileDialog()
+    {
+        return waitDialog([](HWND h) { return GetDlgItem(h, kFileNameCombo) != NULL; });
+    }
+    HWND waitBox(const std::string &caption)
+    {
+        return waitDialog([&](HWND h) { return text(h) == caption && GetDlgItem(h, kBoxText) != NULL; });
+    }
+    // Types a name into a file dialog and presses OK, as the user would.
+    void pickFile(HWND fileDlg, const std::string &path)
+    {
+        SetDlgItemTextA(fileDlg, kFileNameCombo, path.c_str());
+        PostMessageA(fileDlg, WM_COMMAND, IDOK, 0);
+    }
+    void press(int id) { PostMessageA(mainDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(mainDlg, id)); }
+    bool checked(int id) { return SendDlgItemMessageA(mainDlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    DWORD exitCode()
+    {
+        if (WaitForSingleObject(pi.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
+            return 0xDEAD;
+        DWORD code = 0xDEAD;
+        GetExitCodeProcess(pi.hProcess, &code);
+        return code;
+    }
+
+    std::string dir;
+    PROCESS_INFORMATION pi = {};
+    bool started = false;
+    HWND mainDlg = NULL;
+};
+
+TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
+{
+    writeBytes(dir + "notes.txt", "first\nsecond\nthird\n");
+    writeBytes(dir + "dos.txt", "an older file that is replaced");
+
+    press(IDC_INPUT_BROWSE);
+    HWND open = waitFileDialog();
+    ASSERT_NE((HWND)NULL, open) << "no open dialog";
+    EXPECT_EQ(mainDlg, GetWindow(open, GW_OWNER));
+    pickFile(open, dir + "notes.txt");
+    ASSERT_TRUE(waitFor([&] { return checked(IDC_IN_UNIX); })) << "Unix was not detected";
+    EXPECT_EQ(dir + "notes.txt", text(GetDlgItem(mainDlg, IDC_INPUT_PATH)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(mainDlg, IDC_OUT_UNIX)));
+
+    press(IDC_OUTPUT_BROWSE);
+    HWND save = waitFileDialog();
+    ASSERT_NE((HWND)NULL, save) << "no save dialog";
+    pickFile(save, dir + "dos.txt");
+    // The file exists: the save dialog asks before it may be chosen.
+    HWND ask = waitDialog([&](HWND h) { return GetWindow(h, GW_OWNER) == save && h != save; });
+    ASSERT_NE((HWND)NULL, ask) << "no overwrite question";
+    PostMessageA(ask, WM_COMMAND, IDYES, 0);
+    ASSERT_TRUE(waitFor([&] { return text(GetDlgItem(mainDlg, IDC_OUTPUT_PATH)) == dir + "dos.txt"; }));
+
+    PostMessageA(GetDlgItem(mainDlg, IDC_OUT_WINDOWS), BM_CLICK, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return checked(IDC_OUT_WINDOWS); }));
+    press(IDC_CONVERT);
+    HWND box = waitBox("Success");
+    ASSERT_NE((HWND)NULL, box) << "no success box";
+    EXPECT_EQ("File converted successfully!", text(GetDlgItem(box, kBoxText)));
+    EXPECT_EQ((HWND)NULL, GetWindow(box, GW_OWNER)) << "the success box has no owner";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+
+    EXPECT_EQ("first\r\nsecond\r\nthird\r\n", readBytes(dir + "dos.txt"));
+    EXPECT_EQ("first\nsecond\nthird\n", readBytes(dir + "notes.txt"));
+
+    press(IDC_EXIT);
+    EXPECT_EQ(0u, exitCode());
+}
+
+TEST_F(PellmarkApp, MissingFileAsksForAFormatAndTheCloseBoxEnds)
+{
+    press(IDC_INPUT_BROWSE);
+    HWND open = waitFileDialog();
+    ASSERT_NE((HWND)NULL, open);
+    pickFile(open, dir + "no such file.txt");
+    HWND box = waitBox("Alert");
+    ASSERT_NE((HWND)NULL, box) << "no alert";
+    EXPECT_EQ("Couldn't automatically detect text format.\nPlease select one manually.",
+              text(GetDlgItem(box, kBoxText)));
+    EXPECT_EQ(mainDlg, GetWindow(box, GW_OWNER));
+    EXPECT_FALSE(IsWindowEnabled(mainDlg)) << "a box owned by the dialog disables it";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(box) && IsWindowEnabled(mainDlg); }));
+    EXPECT_FALSE(checked(IDC_IN_WINDOWS) || checked(IDC_IN_UNIX) || checked(IDC_IN_MAC));
+
+    PostMessageA(mainDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, exitCode());
+}
+
+TEST_F(PellmarkApp, ConvertWithoutFormatsSaysSoAndEscKeepsTheDialog)
+{
+    PostMessageA(mainDlg, WM_COMMAND, IDCANCEL, 0);
+    press(IDC_CONVERT);
+    HWND box = waitBox("Error");
+    ASSERT_NE((HWND)NULL, box);
+    EXPECT_EQ("No input format was specified!", text(GetDlgItem(box, kBoxText)));
+    EXPECT_EQ(mainDlg, GetWindow(box, GW_OWNER));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(pi.hProcess, 0)) << "Esc must not end the program";
+
+    press(IDC_ABOUT);
+    HWND about = waitDialog([](HWND h) { return text(h) == "About This Program"; });
+    ASSERT_NE((HWND)NULL, about);
+    EXPECT_EQ(mainDlg, GetWindow(about, GW_OWNER));
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(about); }));
+
+    press(IDC_EXIT);
+    EXPECT_EQ(0u, exitCode());
+}
+
+} // namespace
