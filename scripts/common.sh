@@ -6,7 +6,7 @@ BUILD=${PELLMARK_BUILD:-$ROOT/build}
 
 PACKAGES="cmake ninja-build g++ clang libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine64 xvfb x11-apps imagemagick python3 python3-pefile icoutils dos2unix"
+  wine wine64 fonts-wine xvfb x11-apps imagemagick python3 python3-pefile icoutils dos2unix"
 
 log() { printf '== %s\n' "$*"; }
 
@@ -93,4 +93,35 @@ stopAll() {
         wait "$XVFB_PID" 2>/dev/null
         XVFB_PID=
     fi
+}
+
+# The program to run: the i686 product where this machine runs 32-bit programs,
+# otherwise the x86_64 build of the same sources. Sets PROGRAM, PROGRAM_WINE, PROGRAM_CONFIG.
+pickProgram() {
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        PROGRAM_CONFIG=win32
+        PROGRAM_WINE=/usr/lib/wine/wine
+        log "this machine runs 32-bit programs: starting the i686 Pellmark.exe"
+    else
+        PROGRAM_CONFIG=win64
+        PROGRAM_WINE=$WINE
+        log "this machine runs no 32-bit programs: starting the x86_64 build of the same sources"
+    fi
+    PROGRAM=$BUILD/$PROGRAM_CONFIG/Pellmark.exe
+}
+
+# screenshot DEST: the dialog in a Wine virtual desktop, so that its title bar and icon are drawn.
+screenshot() {
+    local dest=$1 raw="$BUILD/screen.xwd"
+    "$PROGRAM_WINE" explorer /desktop=Pellmark,420x330 "$PROGRAM" >"$BUILD/run.log" 2>&1 &
+    local pid=$!
+    # Wine draws the desktop first and the dialog a moment later.
+    sleep 6
+    xwd -root -silent -out "$raw" || return 1
+    convert "xwd:$raw" -crop 420x330+0+0 +repage "$dest" || return 1
+    rm -f "$raw"
+    "$WINESERVER" -k >/dev/null 2>&1
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 0
 }
