@@ -1,21 +1,14 @@
+#include "blocks.h"
 #include "format.h"
 
 void countSeps(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uint32_t *cr)
 {
-    uint32_t nCrlf = 0, nLf = 0, nCr = 0;
-    for (uint32_t i = 0; i < size; i++) {
-        char c = buf[i];
-        char n = (i + 1 < size) ? buf[i + 1] : '\0';
-        if (c == '\r' && n == '\n')
-            nCrlf++;
-        if (c != '\r' && n == '\n')
-            nLf++;
-        if (c == '\r' && n != '\n')
-            nCr++;
-    }
-    *crlf = nCrlf;
-    *lf = nLf;
-    *cr = nCr;
+    // CRs, LFs after something and CR LF pairs: the three kinds follow from these.
+    uint32_t nCr = 0, nLf = 0, nPair = 0;
+    countPairs(buf, size, '\r', '\n', &nCr, &nLf, &nPair);
+    *crlf = nPair;
+    *lf = nLf - nPair;
+    *cr = nCr - nPair;
 }
 
 // 10 x count > 9 x total in 64 bits: the nine-tenths test without rounding or overflow.

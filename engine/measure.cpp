@@ -1,18 +1,15 @@
-#include <stddef.h>
+#include <string.h>
 
 #include "measure.h"
 
-// Walks at most maxLen characters; reports a missing terminator as failure.
+// Looks at no more than maxLen characters; a missing terminator there is a failure.
+// memchr stops at the first match, so it never reads past the terminator's block.
 static HRESULT measureWorker(const char *str, uint32_t maxLen, uint32_t *len)
 {
-    uint32_t remaining = maxLen;
-    while (remaining != 0 && *str != '\0') {
-        str++;
-        remaining--;
-    }
-    if (remaining == 0)
+    const char *nul = (const char *)memchr(str, '\0', maxLen);
+    if (nul == NULL)
         return E_INVALIDARG;
-    *len = maxLen - remaining;
+    *len = (uint32_t)(nul - str);
     return S_OK;
 }
 

@@ -1,6 +1,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "blocks.h"
 #include "measure.h"
 #include "replace.h"
 #include "report.h"
@@ -15,36 +16,52 @@ static int occursAt(const char *p, const char *oldS, uint32_t oldLen)
     return 1;
 }
 
-// Counts exactly the occurrences the copy pass will replace: left to right,
-// resuming after each match, so a self-overlapping oldS is not counted twice.
-static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen)
+// The left-to-right replacement: where oldS occurs, newS is written and the scan
+// resumes after the occurrence. Only places holding oldS's first char can match, so
+// the scan jumps between those. With dst null it only counts, so that count and copy
+// agree for any oldS, even one that overlaps itself. Returns the number replaced.
+static uint32_t scanReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
+                            const char *newS, uint32_t newLen, char *dst)
 {
     uint32_t count = 0;
-    uint32_t p = 0;
-    while (p < srcLen) {
-        if (occursAt(src + p, oldS, oldLen)) {
-            count++;
-            p += oldLen;
-        } else {
-            p++;
+    uint32_t runStart = 0;
+    uint32_t q = 0;
+    while ((q = findByte(src, q, srcLen, oldS[0])) < srcLen) {
+        if (!occursAt(src + q, oldS, oldLen)) {
+            q++;
+            continue;
         }
+        if (dst != NULL) {
+            memcpy(dst, src + runStart, q - runStart);
+            dst += q - runStart;
+            memcpy(dst, newS, newLen);
+            dst += newLen;
+        }
+        count++;
+        q += oldLen;
+        runStart = q;
+    }
+    if (dst != NULL) {
+        memcpy(dst, src + runStart, srcLen - runStart);
+        dst[srcLen - runStart] = '\0';
     }
     return count;
 }
 
-static void copyReplaced(const char *src, const char *oldS, uint32_t oldLen,
-                         const char *newS, uint32_t newLen, char *dst)
+static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen)
 {
-    while (*src != '\0') {
-        if (occursAt(src, oldS, oldLen)) {
-            memcpy(dst, newS, newLen);
-            dst += newLen;
-            src += oldLen;
-        } else {
-            *dst++ = *src++;
-        }
+    // Every separator is one byte or two different bytes: such strings cannot overlap
+    // themselves, so plain block counting gives the left-to-right count.
+    uint32_t nA = 0, nB = 0, nAB = 0;
+    if (oldLen == 1) {
+        countPairs(src, srcLen, oldS[0], oldS[0], &nA, &nB, &nAB);
+        return nA;
     }
-    *dst = '\0';
+    if (oldLen == 2 && oldS[0] != oldS[1]) {
+        countPairs(src, srcLen, oldS[0], oldS[1], &nA, &nB, &nAB);
+        return nAB;
+    }
+    return scanReplace(src, srcLen, oldS, oldLen, NULL, 0, NULL);
 }
 
 int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
@@ -79,7 +96,7 @@ int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
     if (res == NULL)
         return 0;
 
-    copyReplaced(src, oldS, oldLen, newS, newLen, res);
+    scanReplace(src, srcLen, oldS, oldLen, newS, newLen, res);
     *out = res;
     return 1;
 }

@@ -83,6 +83,21 @@ TEST(CountSeps, NeverReadsPastTheSize)
     EXPECT_EQ(1u, c.cr);
 }
 
+TEST(CountSeps, LongRunsAndEveryBlockEdge)
+{
+    // Long runs overflow 8-bit per-lane counters unless they are summed in time.
+    EXPECT_COUNTS(0u, 0u, 70001u, std::string(70001, '\r'));
+    EXPECT_COUNTS(0u, 70000u, 0u, std::string(70001, '\n'));
+    EXPECT_COUNTS(35000u, 0u, 0u, repeat("\r\n", 35000));
+    // A pair split across every possible block edge, and a CR ending the buffer there.
+    for (size_t at = 0; at < 40; at++) {
+        std::string s(at, 'x');
+        SCOPED_TRACE(at);
+        EXPECT_COUNTS(1u, 0u, 0u, s + "\r\n" + std::string(40, 'y'));
+        EXPECT_COUNTS(0u, 0u, 1u, s + "\r");
+    }
+}
+
 TEST(PickFormat, MoreThanNineTenthsDecides)
 {
     EXPECT_EQ(FileFormat::Windows, detect(repeat("x\r\n", 10) + "y\n"));

@@ -83,6 +83,20 @@ TEST_F(ReplaceStr, SeparatorAtEitherEndAndOnly)
     EXPECT_EQ("x\r", run("x\r", "\r\n", "\n"));
 }
 
+TEST_F(ReplaceStr, LongTextsAndEveryBlockEdge)
+{
+    EXPECT_EQ(std::string(140000, '\n'), run(std::string(70000, '\r').c_str(), "\r", "\n\n"));
+    std::string crlf;
+    for (int i = 0; i < 30000; i++)
+        crlf += "\r\n";
+    EXPECT_EQ(std::string(30000, '\n'), run(crlf.c_str(), "\r\n", "\n"));
+    for (size_t at = 0; at < 40; at++) {
+        std::string pad(at, 'x');
+        EXPECT_EQ(pad + "\n" + pad, run((pad + "\r\n" + pad).c_str(), "\r\n", "\n")) << at;
+        EXPECT_EQ(pad + "\r", run((pad + "\r").c_str(), "\r\n", "\n")) << at;
+    }
+}
+
 TEST_F(ReplaceStr, SelfOverlappingOldIsCountedAsItIsReplaced)
 {
     // "aa" in "aaaaa" occurs at four places but is replaced twice; a result sized

@@ -1,0 +1,60 @@
+#include "blocks.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+uint32_t findByte(const char *s, uint32_t from, uint32_t len, char b)
+{
+    uint32_t p = from;
+#ifdef __SSE2__
+    // 16 bytes at a time: compare all against b, and a mask of the hits says where the first is.
+    const __m128i pat = _mm_set1_epi8(b);
+    while (len - p >= 16) {
+        __m128i blk = _mm_loadu_si128((const __m128i *)(s + p));
+        int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(blk, pat));
+        if (hits != 0)
+            return p + (uint32_t)__builtin_ctz((unsigned)hits);
+        p += 16;
+    }
+#endif
+    while (p < len && s[p] != b)
+        p++;
+    return p;
+}
+
+void countPairs(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB)
+{
+    uint32_t cA = 0, cB = 0, cAB = 0;
+    uint32_t i = 0;
+#ifdef __SSE2__
+    // Each block of 16 is compared twice, as itself (for a) and shifted by one (for b).
+    // A hit is 0xFF, i.e. -1: subtracting it counts per byte lane; the lanes are summed
+    // before they can overflow at 255.
+    const __m128i patA = _mm_set1_epi8(a), patB = _mm_set1_epi8(b), zero = _mm_setzero_si128();
+    while (len - i >= 17) {
+        __m128i accA = zero, accB = zero, accAB = zero;
+        for (int k = 0; k < 255 && len - i >= 17; k++, i += 16) {
+            __m128i eqA = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(s + i)), patA);
+            __m128i eqB = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(s + i + 1)), patB);
+            accA = _mm_sub_epi8(accA, eqA);
+            accB = _mm_sub_epi8(accB, eqB);
+            accAB = _mm_sub_epi8(accAB, _mm_and_si128(eqA, eqB));
+        }
+        __m128i sA = _mm_sad_epu8(accA, zero), sB = _mm_sad_epu8(accB, zero), sAB = _mm_sad_epu8(accAB, zero);
+        cA += (uint32_t)(_mm_cvtsi128_si32(sA) + _mm_cvtsi128_si32(_mm_srli_si128(sA, 8)));
+        cB += (uint32_t)(_mm_cvtsi128_si32(sB) + _mm_cvtsi128_si32(_mm_srli_si128(sB, 8)));
+        cAB += (uint32_t)(_mm_cvtsi128_si32(sAB) + _mm_cvtsi128_si32(_mm_srli_si128(sAB, 8)));
+    }
+#endif
+    for (; i < len; i++) {
+        int isA = s[i] == a;
+        int isB = (i + 1 < len ? s[i + 1] : '\0') == b;
+        cA += isA;
+        cB += isB;
+        cAB += isA & isB;
+    }
+    *nA = cA;
+    *nB = cB;
+    *nAB = cAB;
+}

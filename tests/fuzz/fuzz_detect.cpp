@@ -1,0 +1,54 @@
+// The block-wise separator counting and the answer against plain per-byte code.
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "format.h"
+
+namespace {
+
+void reference(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uint32_t *cr)
+{
+    *crlf = *lf = *cr = 0;
+    for (uint32_t i = 0; i < size; i++) {
+        char c = buf[i];
+        char n = i + 1 < size ? buf[i + 1] : '\0';
+        if (c == '\r' && n == '\n')
+            ++*crlf;
+        if (c != '\r' && n == '\n')
+            ++*lf;
+        if (c == '\r' && n != '\n')
+            ++*cr;
+    }
+}
+
+// The nine-tenths test as shares in floating point, taking the first that holds.
+FileFormat referenceAnswer(uint32_t crlf, uint32_t lf, uint32_t cr)
+{
+    double total = (double)((int32_t)crlf + (int32_t)lf + (int32_t)cr);
+    if ((int32_t)crlf / total > 0.9)
+        return FileFormat::Windows;
+    if ((int32_t)lf / total > 0.9)
+        return FileFormat::Unix;
+    if ((int32_t)cr / total > 0.9)
+        return FileFormat::Mac;
+    return FileFormat::Unknown;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Exactly the bytes, nothing after them: the counting must not read past the size.
+    char *buf = (char *)malloc(size ? size : 1);
+    memcpy(buf, data, size);
+    uint32_t crlf, lf, cr, wantCrlf, wantLf, wantCr;
+    countSeps(buf, (uint32_t)size, &crlf, &lf, &cr);
+    reference(buf, (uint32_t)size, &wantCrlf, &wantLf, &wantCr);
+    if (crlf != wantCrlf || lf != wantLf || cr != wantCr)
+        abort();
+    if (pickFormat(crlf, lf, cr) != referenceAnswer(crlf, lf, cr))
+        abort();
+    free(buf);
+    return 0;
+}
