@@ -1,6 +1,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "blocks.h"
 #include "measure.h"
 #include "replace.h"
@@ -16,36 +20,87 @@ static int occursAt(const char *p, const char *oldS, uint32_t oldLen)
     return 1;
 }
 
-// The left-to-right replacement: where oldS occurs, newS is written and the scan
-// resumes after the occurrence. Only places holding oldS's first char can match, so
-// the scan jumps between those. With dst null it only counts, so that count and copy
-// agree for any oldS, even one that overlaps itself. Returns the number replaced.
-static uint32_t scanReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                            const char *newS, uint32_t newLen, char *dst)
+// The left-to-right count: where oldS occurs, the scan resumes after the occurrence,
+// so a self-overlapping oldS is counted exactly as often as it is replaced. Only places
+// holding oldS's first char can match, so the scan jumps between those.
+static uint32_t countScan(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen)
 {
     uint32_t count = 0;
-    uint32_t runStart = 0;
     uint32_t q = 0;
     while ((q = findByte(src, q, srcLen, oldS[0])) < srcLen) {
-        if (!occursAt(src + q, oldS, oldLen)) {
+        if (occursAt(src + q, oldS, oldLen)) {
+            count++;
+            q += oldLen;
+        } else {
             q++;
-            continue;
         }
-        if (dst != NULL) {
-            memcpy(dst, src + runStart, q - runStart);
-            dst += q - runStart;
-            memcpy(dst, newS, newLen);
-            dst += newLen;
-        }
-        count++;
-        q += oldLen;
-        runStart = q;
-    }
-    if (dst != NULL) {
-        memcpy(dst, src + runStart, srcLen - runStart);
-        dst[srcLen - runStart] = '\0';
     }
     return count;
+}
+
+#ifdef __SSE2__
+// Up to 16 bytes of s in a vector, zeros after them.
+static __m128i padded(const char *s, uint32_t len)
+{
+    char buf[16] = {0};
+    memcpy(buf, s, len);
+    return _mm_loadu_si128((const __m128i *)buf);
+}
+#endif
+
+// Writes the replaced text to dst, which holds exactly resLen bytes and the terminator.
+static void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
+                        const char *newS, uint32_t newLen, char *dst, uint32_t resLen)
+{
+    uint32_t p = 0, w = 0;
+#ifdef __SSE2__
+    // Separators are one or two bytes. 16 source bytes at a time: the block is stored whole,
+    // and one compare per byte of oldS (the second against the block one byte on) gives the
+    // places where oldS occurs. At each, newS is stored and the source from the occurrence's
+    // end is stored again right after it, shifted by what the replacements so far added or
+    // removed. Loads and stores stay clear of both ends; the last bytes go one by one below.
+    if (oldLen <= 2 && newLen <= 2) {
+        const __m128i first = _mm_set1_epi8(oldS[0]);
+        const __m128i second = _mm_set1_epi8(oldLen == 2 ? oldS[1] : 0);
+        const __m128i newVec = padded(newS, newLen);
+        const unsigned oldMask = (1u << oldLen) - 1;
+        const int32_t delta = (int32_t)newLen - (int32_t)oldLen;
+        while (srcLen - p >= 64 && resLen - w >= 64) {
+            __m128i blk = _mm_loadu_si128((const __m128i *)(src + p));
+            _mm_storeu_si128((__m128i *)(dst + w), blk);
+            unsigned found = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(blk, first));
+            if (oldLen == 2)
+                found &= (unsigned)_mm_movemask_epi8(
+                    _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(src + p + 1)), second));
+            uint32_t next = p + 16;
+            int32_t shift = 0;
+            while (found != 0) {
+                uint32_t k = (uint32_t)__builtin_ctz(found);
+                char *o = dst + w + k + shift;
+                _mm_storeu_si128((__m128i *)o, newVec);
+                _mm_storeu_si128((__m128i *)(o + newLen), _mm_loadu_si128((const __m128i *)(src + p + k + oldLen)));
+                shift += delta;
+                // Left to right: an occurrence's own bytes never start another.
+                found &= ~(oldMask << k);
+                if (p + k + oldLen > next)
+                    next = p + k + oldLen;
+            }
+            w += next - p + (uint32_t)shift;
+            p = next;
+        }
+    }
+#endif
+    while (p < srcLen) {
+        if (occursAt(src + p, oldS, oldLen)) {
+            memcpy(dst + w, newS, newLen);
+            p += oldLen;
+            w += newLen;
+        } else {
+            dst[w++] = src[p++];
+        }
+    }
+    dst[w] = '\0';
+    (void)resLen;
 }
 
 static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen)
@@ -61,7 +116,7 @@ static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, u
         countPairs(src, srcLen, oldS[0], oldS[1], &nA, &nB, &nAB);
         return nAB;
     }
-    return scanReplace(src, srcLen, oldS, oldLen, NULL, 0, NULL);
+    return countScan(src, srcLen, oldS, oldLen);
 }
 
 int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
@@ -96,7 +151,7 @@ int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
     if (res == NULL)
         return 0;
 
-    scanReplace(src, srcLen, oldS, oldLen, newS, newLen, res);
+    copyReplace(src, srcLen, oldS, oldLen, newS, newLen, res, (uint32_t)resLen);
     *out = res;
     return 1;
 }
