@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Whole-program comparison on a 256 MiB text file: our engine (under Wine, through
+# convert_bench), unix2dos/dos2unix, and cp as the floor. Prints wall time and peak memory.
+set -u
+. "$(dirname "$0")/../scripts/common.sh"
+PACKAGES="$PACKAGES time"
+mkdir -p "$BUILD"
+trap stopAll EXIT
+
+ensurePackages || exit 1
+configure win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" && \
+    cmake --build "$BUILD/win64" --target convert_bench >"$BUILD/win64.build.log" 2>&1 || exit 1
+startWine || exit 1
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/pellmark-compare.XXXXXX")
+trap 'stopAll; rm -rf "$WORK"' EXIT
+SIZE_MIB=${SIZE_MIB:-256}
+
+# Lines of 0 to 120 bytes of words: a 4 MiB piece, repeated.
+/usr/bin/python3 - "$WORK/unix.txt" "$SIZE_MIB" <<'PY'
+import random, sys
+random.seed(7)
+words = "the line of a converter text file ends with separator and windows unix mac bytes to".split()
+lines, size = [], 0
+while size < 4 << 20:
+    n = random.randint(0, 120)
+    line = ""
+    while len(line) < n:
+        line += random.choice(words) + " "
+    line = line[:n] + "\n"
+    lines.append(line)
+    size += len(line)
+piece = "".join(lines).encode()
+with open(sys.argv[1], "wb") as f:
+    for _ in range(int(sys.argv[2]) // 4):
+        f.write(piece)
+PY
+INPUT_MIB=$(( $(stat -c %s "$WORK/unix.txt") / 1048576 ))
+
+# measure NAME CMD...: wall seconds and peak resident memory of the process.
+measure() {
+    local name=$1; shift
+    /usr/bin/time -f '%e %M' -o "$WORK/time" "$@" >"$WORK/out.log" 2>&1 || { echo "$name failed:"; cat "$WORK/out.log"; return 1; }
+    read -r secs kib <"$WORK/time"
+    printf '%-26s %8.2f s %9.1f MiB\n' "$name" "$secs" "$(echo "$kib / 1024" | bc -l)"
+    eval "T_${name//[^a-zA-Z0-9]/_}=$secs"
+}
+win() { echo "Z:${1//\//\\}"; }
+
+echo "input: $INPUT_MIB MiB of text, LF line ends; $(nproc) cores; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-)"
+printf '%-26s %10s %13s\n' "" "wall" "peak memory"
+measure cp cp "$WORK/unix.txt" "$WORK/cp.txt"
+measure unix2dos unix2dos -q -n "$WORK/unix.txt" "$WORK/u2d.txt"
+measure dos2unix dos2unix -q -n "$WORK/u2d.txt" "$WORK/d2u.txt"
+measure pellmark_LF_to_CRLF "$WINE" "$BUILD/win64/bench/convert_bench.exe" "$(win "$WORK/unix.txt")" "$(win "$WORK/ours.txt")" unix windows
+ENGINE_1=$(grep -E '^(seconds|peak)' "$WORK/out.log" | tr '\n' ' ')
+measure pellmark_CRLF_to_LF "$WINE" "$BUILD/win64/bench/convert_bench.exe" "$(win "$WORK/ours.txt")" "$(win "$WORK/back.txt")" windows unix
+ENGINE_2=$(grep -E '^(seconds|peak)' "$WORK/out.log" | tr '\n' ' ')
+echo "inside the program (without Wine's start), LF to CRLF: $ENGINE_1"
+echo "inside the program (without Wine's start), CRLF to LF: $ENGINE_2"
+
+cmp -s "$WORK/ours.txt" "$WORK/u2d.txt" && echo "our CRLF output equals unix2dos's" || echo "!! our CRLF output differs from unix2dos's"
+cmp -s "$WORK/back.txt" "$WORK/unix.txt" && echo "the round trip gives the input back" || echo "!! the round trip differs from the input"
+printf 'wall time against cp: unix2dos %.1fx, dos2unix %.1fx, ours LF to CRLF %.1fx, CRLF to LF %.1fx\n' \
+    "$(echo "$T_unix2dos / $T_cp" | bc -l)" "$(echo "$T_dos2unix / $T_cp" | bc -l)" \
+    "$(echo "$T_pellmark_LF_to_CRLF / $T_cp" | bc -l)" "$(echo "$T_pellmark_CRLF_to_LF / $T_cp" | bc -l)"
