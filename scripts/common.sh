@@ -75,8 +75,18 @@ startWine() {
         "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$BUILD/wineboot.log" 2>&1
         "$WINESERVER" -w
     fi
+    # A server left over in this prefix would make ours exit at once, and then shut down
+    # under a test a few seconds later: end it first.
+    "$WINESERVER" -k >/dev/null 2>&1
+    "$WINESERVER" -w >/dev/null 2>&1
     "$WINESERVER" -f -p >"$BUILD/wineserver.log" 2>&1 &
     WINESERVER_PID=$!
+    sleep 0.5
+    if ! kill -0 "$WINESERVER_PID" 2>/dev/null; then
+        echo "the Wine server did not start:" >&2
+        cat "$BUILD/wineserver.log" >&2
+        return 1
+    fi
     # Start the prefix's helper processes now, with their output away from any pipe a test reads.
     "$WINE" wineboot >>"$BUILD/wineboot.log" 2>&1
 }

@@ -37,16 +37,6 @@ TEST_F(DetectFormat, EachAnswerFromARealFile)
     EXPECT_TRUE(reports.empty()) << "detection shows nothing itself";
 }
 
-TEST_F(DetectFormat, NineTenthsIsNotEnough)
-{
-    std::string nine, ten;
-    for (int i = 0; i < 9; i++)
-        nine += "line\r\n";
-    ten = nine + "line\r\n";
-    EXPECT_EQ(FileFormat::Unknown, detect(nine + "lf\n"));
-    EXPECT_EQ(FileFormat::Windows, detect(ten + "lf\n"));
-}
-
 TEST_F(DetectFormat, CountsPastANulUnlikeTheConversion)
 {
     EXPECT_EQ(FileFormat::Mac, detect(std::string("\0a\rb\rc\r", 7)));

@@ -340,12 +340,14 @@ TEST_F(MainDialog, AboutBoxIgnoresEscAndClosesWithOk)
     EXPECT_TRUE(reports.empty());
 }
 
-TEST(AboutDlgProc, AnswersAsADialogProcedure)
+TEST(AppMain, MissingDialogTemplateIsReportedAndStillReturnsZero)
 {
-    // Messages it does not handle go back to the dialog manager.
-    EXPECT_EQ(FALSE, AboutDlgProc(NULL, WM_PAINT, 0, 0));
-    EXPECT_EQ(TRUE, AboutDlgProc(NULL, WM_COMMAND, IDCANCEL, 0));
-    EXPECT_EQ(FALSE, MainDlgProc(NULL, WM_PAINT, 0, 0));
+    clearReports();
+    // kernel32 holds no dialog template 201, so the main dialog cannot be made from it.
+    EXPECT_EQ(0, appMain(GetModuleHandleA("kernel32.dll")));
+    const MessageReport failed = {nullptr, "Creation of main window failed!", "Error", IconError};
+    EXPECT_EQ(std::vector<MessageReport>{failed}, reports);
+    clearReports();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <commdlg.h>
+#include <stddef.h>
 
 #include "convert.h"
 #include "dialogs.h"
@@ -11,6 +12,10 @@
 // less, so that what the user typed is exactly what is read back and converted.
 #define PATH_BUF 260
 #define PATH_CHARS (PATH_BUF - 1)
+
+// The structure without the later extension fields, which every Windows version accepts.
+static_assert(sizeof(void *) != 4 || offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "76 bytes in the 32-bit build");
 
 // Indexed by format - 1, in the order of the radio buttons.
 static const char *const seps[3] = {SEP_WINDOWS, SEP_UNIX, SEP_MAC};
