@@ -40,7 +40,9 @@ build() {
 XVFB_PID=
 WINESERVER_PID=
 
-export WINEPREFIX=$BUILD/wineprefix
+export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$BUILD/wineprefix}
+# Tests want windows unmanaged (fast); a person's desktop wants its window manager.
+UNMANAGED=${UNMANAGED:-1}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 WINE=/usr/lib/wine/wine64
@@ -71,9 +73,11 @@ startWine() {
         log "making the Wine prefix"
         "$WINE" wineboot -i >"$BUILD/wineboot.log" 2>&1
         "$WINESERVER" -w
-        # Unmanaged windows: Wine waits ~2 s per hidden window when no window manager runs.
-        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$BUILD/wineboot.log" 2>&1
-        "$WINESERVER" -w
+        if [ "$UNMANAGED" = 1 ]; then
+            # Wine waits ~2 s per hidden window when no window manager runs.
+            "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$BUILD/wineboot.log" 2>&1
+            "$WINESERVER" -w
+        fi
     fi
     # A server left over in this prefix would make ours exit at once, and then shut down
     # under a test a few seconds later: end it first.
