@@ -107,15 +107,10 @@ static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, u
 {
     // Every separator is one byte or two different bytes: such strings cannot overlap
     // themselves, so plain block counting gives the left-to-right count.
-    uint32_t nA = 0, nB = 0, nAB = 0;
-    if (oldLen == 1) {
-        countPairs(src, srcLen, oldS[0], oldS[0], &nA, &nB, &nAB);
-        return nA;
-    }
-    if (oldLen == 2 && oldS[0] != oldS[1]) {
-        countPairs(src, srcLen, oldS[0], oldS[1], &nA, &nB, &nAB);
-        return nAB;
-    }
+    if (oldLen == 1)
+        return countByte(src, srcLen, oldS[0]);
+    if (oldLen == 2 && oldS[0] != oldS[1])
+        return countPair(src, srcLen, oldS[0], oldS[1]);
     return countScan(src, srcLen, oldS, oldLen);
 }
 
