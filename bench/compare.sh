@@ -3,7 +3,7 @@
 # convert_bench), unix2dos/dos2unix, and cp as the floor. Prints wall time and peak memory.
 set -u
 . "$(dirname "$0")/../scripts/common.sh"
-PACKAGES="$PACKAGES time"
+PACKAGES="$PACKAGES time bc"
 mkdir -p "$BUILD"
 trap stopAll EXIT
 
