@@ -28,7 +28,9 @@ uint32_t countByte(const char *s, uint32_t len, char b)
     uint32_t n = 0;
     uint32_t i = 0;
 #ifdef __SSE2__
-    // As in countPairs below, over 64 bytes a round in four independent lanes of counters.
+    // A compare hit is 0xFF, i.e. -1 in its byte lane: subtracting it counts per lane, and
+    // the lanes are summed before one can overflow at 255. Four sets of lanes, 64 bytes a
+    // round, keep the additions independent of each other.
     const __m128i pat = _mm_set1_epi8(b), zero = _mm_setzero_si128();
     while (len - i >= 64) {
         __m128i acc[4] = {zero, zero, zero, zero};
@@ -52,7 +54,7 @@ uint32_t countPair(const char *s, uint32_t len, char a, char b)
     uint32_t n = 0;
     uint32_t i = 0;
 #ifdef __SSE2__
-    // Each block compared as itself for a and one byte on for b; counted as in countByte.
+    // Counted as in countByte; each block is compared as itself for a and one byte on for b.
     const __m128i patA = _mm_set1_epi8(a), patB = _mm_set1_epi8(b), zero = _mm_setzero_si128();
     while (len - i >= 33) {
         __m128i acc[2] = {zero, zero};
@@ -73,14 +75,12 @@ uint32_t countPair(const char *s, uint32_t len, char a, char b)
     return n;
 }
 
-void countPairs(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB)
+void countPairParts(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB)
 {
     uint32_t cA = 0, cB = 0, cAB = 0;
     uint32_t i = 0;
 #ifdef __SSE2__
-    // Each block of 16 is compared twice, as itself (for a) and shifted by one (for b).
-    // A hit is 0xFF, i.e. -1: subtracting it counts per byte lane; the lanes are summed
-    // before they can overflow at 255.
+    // As in countPair, keeping all three counts.
     const __m128i patA = _mm_set1_epi8(a), patB = _mm_set1_epi8(b), zero = _mm_setzero_si128();
     while (len - i >= 17) {
         __m128i accA = zero, accB = zero, accAB = zero;

@@ -15,6 +15,6 @@ uint32_t countPair(const char *s, uint32_t len, char a, char b);
 
 // Over every index i below len, with n the byte after s[i] (NUL past the end):
 // *nA counts s[i] == a, *nB counts n == b, *nAB counts both. Reads nothing at or past len.
-void countPairs(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB);
+void countPairParts(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB);
 
 #endif

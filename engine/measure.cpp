@@ -3,7 +3,7 @@
 #include "measure.h"
 
 // Looks at no more than maxLen characters; a missing terminator there is a failure.
-// memchr stops at the first match, so it never reads past the terminator's block.
+// memchr stops at the first NUL, as the character-by-character walk it stands for would.
 static HRESULT measureWorker(const char *str, uint32_t maxLen, uint32_t *len)
 {
     const char *nul = (const char *)memchr(str, '\0', maxLen);
