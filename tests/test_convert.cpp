@@ -146,6 +146,18 @@ TEST_F(ConvertFile, MissingInputOrEmptyPaths)
     EXPECT_EQ(only(kNoCreate), reports);
 }
 
+TEST_F(ConvertFile, InputWithoutASizeIsReportedAsNotOpened)
+{
+    // GetFileSize fails on a pipe; its answer must not pass for a size.
+    std::string pipe;
+    HANDLE server = makeSizelessPipe(&pipe);
+    ASSERT_NE(INVALID_HANDLE_VALUE, server);
+    convertFile(kOwner, pipe.c_str(), out.c_str(), SEP_UNIX, SEP_WINDOWS);
+    CloseHandle(server);
+    EXPECT_EQ(only(kNoOpen), reports);
+    EXPECT_FALSE(fileExists(out));
+}
+
 TEST_F(ConvertFile, SamePathForInputAndOutputLeavesTheInputAlone)
 {
     writeBytes(in, "keep\nme\n");

@@ -48,6 +48,15 @@ TEST_F(DetectFormat, MissingFileIsUnknown)
     EXPECT_EQ(FileFormat::Unknown, detectFormat(""));
 }
 
+TEST_F(DetectFormat, InputWithoutASizeIsUnknown)
+{
+    std::string pipe;
+    HANDLE server = makeSizelessPipe(&pipe);
+    ASSERT_NE(INVALID_HANDLE_VALUE, server);
+    EXPECT_EQ(FileFormat::Unknown, detectFormat(pipe.c_str()));
+    CloseHandle(server);
+}
+
 TEST_F(DetectFormat, FileHeldOpenWithoutSharingIsUnknown)
 {
     writeBytes(path, "a\nb\nc\n");

@@ -75,3 +75,9 @@ bool makeSparse(const std::string &path, uint64_t size)
     CloseHandle(h);
     return ok;
 }
+
+HANDLE makeSizelessPipe(std::string *path)
+{
+    *path = "\\\\.\\pipe\\pellmark-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    return CreateNamedPipeA(path->c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, NULL);
+}

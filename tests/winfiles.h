@@ -18,4 +18,8 @@ bool fileExists(const std::string &path);
 // A file of the given size that costs no disk.
 bool makeSparse(const std::string &path, uint64_t size);
 
+// A named pipe whose client end can be opened like a file, but has no size: the server end,
+// to close when done, or INVALID_HANDLE_VALUE. path receives the name to open.
+HANDLE makeSizelessPipe(std::string *path);
+
 #endif
