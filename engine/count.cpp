@@ -19,9 +19,8 @@ static int dominates(uint32_t count, uint64_t total)
 
 FileFormat pickFormat(uint32_t crlf, uint32_t lf, uint32_t cr)
 {
+    // With no separators at all, nothing dominates: Unknown.
     uint64_t total = (uint64_t)crlf + lf + cr;
-    if (total == 0)
-        return FileFormat::Unknown;
     if (dominates(crlf, total))
         return FileFormat::Windows;
     if (dominates(lf, total))

@@ -23,11 +23,9 @@ int readWhole(const char *path, HANDLE *file, char **buf, uint32_t *size)
         return ReadNoMemory;
 
     DWORD got = 0;
-    if (!ReadFile(*file, *buf, low, &got, NULL) || got != low) {
-        // Never let a byte that was not read look like file contents.
-        (*buf)[0] = '\0';
+    // A short read is a failure: no byte that was not read may pass for contents.
+    if (!ReadFile(*file, *buf, low, &got, NULL) || got != low)
         return ReadFailed;
-    }
     (*buf)[low] = '\0';
     *size = low;
     return ReadOk;
