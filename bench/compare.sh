@@ -8,8 +8,9 @@ mkdir -p "$BUILD"
 trap stopAll EXIT
 
 ensurePackages || exit 1
-configure win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" && \
-    cmake --build "$BUILD/win64" --target convert_bench >"$BUILD/win64.build.log" 2>&1 || exit 1
+# A build of its own: the product's build folders never hold the benchmark programs.
+configure win64-bench -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DPELLMARK_TESTS=OFF -DPELLMARK_BENCH=ON && build win64-bench || exit 1
 startWine || exit 1
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/pellmark-compare.XXXXXX")
@@ -52,9 +53,9 @@ printf '%-26s %10s %13s\n' "" "wall" "peak memory"
 measure cp cp "$WORK/unix.txt" "$WORK/cp.txt"
 measure unix2dos unix2dos -q -n "$WORK/unix.txt" "$WORK/u2d.txt"
 measure dos2unix dos2unix -q -n "$WORK/u2d.txt" "$WORK/d2u.txt"
-measure pellmark_LF_to_CRLF "$WINE" "$BUILD/win64/bench/convert_bench.exe" "$(win "$WORK/unix.txt")" "$(win "$WORK/ours.txt")" unix windows
+measure pellmark_LF_to_CRLF "$WINE" "$BUILD/win64-bench/bench/convert_bench.exe" "$(win "$WORK/unix.txt")" "$(win "$WORK/ours.txt")" unix windows
 ENGINE_1=$(grep -E '^(seconds|peak)' "$WORK/out.log" | tr '\n' ' ')
-measure pellmark_CRLF_to_LF "$WINE" "$BUILD/win64/bench/convert_bench.exe" "$(win "$WORK/ours.txt")" "$(win "$WORK/back.txt")" windows unix
+measure pellmark_CRLF_to_LF "$WINE" "$BUILD/win64-bench/bench/convert_bench.exe" "$(win "$WORK/ours.txt")" "$(win "$WORK/back.txt")" windows unix
 ENGINE_2=$(grep -E '^(seconds|peak)' "$WORK/out.log" | tr '\n' ' ')
 echo "inside the program (without Wine's start), LF to CRLF: $ENGINE_1"
 echo "inside the program (without Wine's start), CRLF to LF: $ENGINE_2"

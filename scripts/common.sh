@@ -6,7 +6,7 @@ BUILD=${PELLMARK_BUILD:-$ROOT/build}
 
 PACKAGES="cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine xvfb x11-apps imagemagick python3 python3-pefile icoutils dos2unix"
+  wine wine64 fonts-wine xvfb x11-apps xdotool imagemagick python3 python3-pefile icoutils dos2unix"
 
 log() { printf '== %s\n' "$*"; }
 
@@ -65,6 +65,14 @@ startDisplay() {
     return 1
 }
 
+# wineboot of the 64-bit Wine alone cannot run the 32-bit half of its set-up, which installs
+# Wine's own fonts: without them "MS Sans Serif" falls back to a wider face, so labels wrap,
+# and the caption buttons lack Marlett. Copied in on every start, so an older prefix is mended.
+ensureFonts() {
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
 # The prefix is made once; later runs reuse it. The server stays up between test
 # programs, which saves Wine's start-up for each of them.
 startWine() {
@@ -79,6 +87,7 @@ startWine() {
             "$WINESERVER" -w
         fi
     fi
+    ensureFonts
     # A server left over in this prefix would make ours exit at once, and then shut down
     # under a test a few seconds later: end it first.
     "$WINESERVER" -k >/dev/null 2>&1
@@ -124,16 +133,27 @@ pickProgram() {
     PROGRAM=$BUILD/$PROGRAM_CONFIG/Pellmark.exe
 }
 
-# screenshot DEST: the dialog in a Wine virtual desktop, so that its title bar and icon are drawn.
+# grab DEST: the virtual desktop's corner of the screen as a picture.
+grab() {
+    local raw="$BUILD/screen.xwd"
+    xwd -root -silent -out "$raw" && convert "xwd:$raw" -crop 420x330+0+0 +repage "$1" && rm -f "$raw"
+}
+
+# screenshot DEST [ABOUT_DEST]: the dialog in a Wine virtual desktop, so that its title bar and
+# icon are drawn; with ABOUT_DEST also the About box, opened with Alt+A as a user would.
 screenshot() {
-    local dest=$1 raw="$BUILD/screen.xwd"
+    local dest=$1 about=${2:-}
     "$PROGRAM_WINE" explorer /desktop=Pellmark,420x330 "$PROGRAM" >"$BUILD/run.log" 2>&1 &
     local pid=$!
     # Wine draws the desktop first and the dialog a moment later.
     sleep 6
-    xwd -root -silent -out "$raw" || return 1
-    convert "xwd:$raw" -crop 420x330+0+0 +repage "$dest" || return 1
-    rm -f "$raw"
+    grab "$dest" || return 1
+    if [ -n "$about" ]; then
+        # Without a window manager the keys go to the window under the pointer.
+        xdotool mousemove 210 165 key alt+a || return 1
+        sleep 2
+        grab "$about" || return 1
+    fi
     "$WINESERVER" -k >/dev/null 2>&1
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null

@@ -340,6 +340,69 @@ TEST_F(MainDialog, AboutBoxIgnoresEscAndClosesWithOk)
     EXPECT_TRUE(reports.empty());
 }
 
+// What of a control's text does not fit inside it, measured in the dialog's own font on
+// the control's device context; empty when everything fits.
+std::string overflow(HWND dlg, HWND c)
+{
+    std::string txt = windowText(c);
+    if (txt.empty())
+        return "";
+    char cls[32] = "";
+    GetClassNameA(c, cls, sizeof(cls));
+    LONG type = GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK;
+    RECT box;
+    GetClientRect(c, &box);
+    HDC dc = GetDC(c);
+    HGDIOBJ oldFont = SelectObject(dc, (HFONT)SendMessageA(dlg, WM_GETFONT, 0, 0));
+    TEXTMETRICA tm;
+    GetTextMetricsA(dc, &tm);
+    // Room the control itself takes beside its text: the check mark and its gap, or the
+    // frame of a button or group box.
+    int room = 4;
+    if (_stricmp(cls, "Static") == 0)
+        room = 0;
+    else if (type == BS_AUTORADIOBUTTON)
+        room = GetSystemMetrics(SM_CXMENUCHECK) + tm.tmAveCharWidth / 2;
+    else if (type == BS_GROUPBOX)
+        room = 2 * tm.tmAveCharWidth;
+    std::string bad;
+    int lines = 0;
+    for (size_t at = 0; at <= txt.size(); lines++) {
+        size_t end = txt.find("\r\n", at);
+        std::string line = txt.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        RECT r = {0, 0, 0, 0};
+        // A single line, with & taken as the mnemonic's mark, as the control draws it.
+        DrawTextA(dc, line.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+        if (r.right + room > box.right)
+            bad += "\"" + line + "\" needs " + std::to_string(r.right + room) + " px of " +
+                   std::to_string(box.right) + "; ";
+        at = end == std::string::npos ? txt.size() + 1 : end + 2;
+    }
+    if (lines * tm.tmHeight > box.bottom && type != BS_GROUPBOX)
+        bad += "\"" + txt + "\" needs " + std::to_string(lines * tm.tmHeight) + " px high of " +
+               std::to_string(box.bottom) + "; ";
+    SelectObject(dc, oldFont);
+    ReleaseDC(c, dc);
+    return bad;
+}
+
+std::string overflows(HWND dlg)
+{
+    std::string bad;
+    for (HWND c = GetWindow(dlg, GW_CHILD); c != NULL; c = GetWindow(c, GW_HWNDNEXT))
+        bad += overflow(dlg, c);
+    return bad;
+}
+
+TEST_F(MainDialog, EveryTextFitsItsControlInTheDialogFont)
+{
+    EXPECT_EQ("", overflows(dlg));
+    HWND about = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), dlg, AboutDlgProc, 0);
+    ASSERT_NE((HWND)NULL, about);
+    EXPECT_EQ("", overflows(about));
+    DestroyWindow(about);
+}
+
 TEST(AppMain, MissingDialogTemplateIsReportedAndStillReturnsZero)
 {
     clearReports();
