@@ -1,10 +1,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "blocks.h"
 #include "measure.h"
 #include "replace.h"
@@ -38,13 +34,56 @@ static uint32_t countScan(const char *src, uint32_t srcLen, const char *oldS, ui
     return count;
 }
 
-#ifdef __SSE2__
+#ifdef PELLMARK_BLOCKS
 // Up to 16 bytes of s in a vector, zeros after them.
-static __m128i padded(const char *s, uint32_t len)
+BLOCK_KERNEL static inline __m128i padded(const char *s, uint32_t len)
 {
     char buf[16] = {0};
     memcpy(buf, s, len);
     return _mm_loadu_si128((const __m128i *)buf);
+}
+
+// Separators are one or two bytes. 16 source bytes at a time: the block is stored whole,
+// and one compare per byte of oldS (the second against the block one byte on) gives the
+// places where oldS occurs. At each, newS is stored and the source from the occurrence's
+// end is stored again right after it, shifted by what the replacements so far added or
+// removed. Loads and stores stay clear of both ends: *p and *w are left where the last
+// bytes go on one by one.
+BLOCK_KERNEL static void copyBlocks(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
+                                    const char *newS, uint32_t newLen, char *dst, uint32_t resLen,
+                                    uint32_t *pp, uint32_t *wp)
+{
+    uint32_t p = *pp, w = *wp;
+    const __m128i first = _mm_set1_epi8(oldS[0]);
+    const __m128i second = _mm_set1_epi8(oldLen == 2 ? oldS[1] : 0);
+    const __m128i newVec = padded(newS, newLen);
+    const unsigned oldMask = (1u << oldLen) - 1;
+    const int32_t delta = (int32_t)newLen - (int32_t)oldLen;
+    while (srcLen - p >= 64 && resLen - w >= 64) {
+        __m128i blk = _mm_loadu_si128((const __m128i *)(src + p));
+        _mm_storeu_si128((__m128i *)(dst + w), blk);
+        unsigned found = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(blk, first));
+        if (oldLen == 2)
+            found &= (unsigned)_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(src + p + 1)), second));
+        uint32_t next = p + 16;
+        int32_t shift = 0;
+        while (found != 0) {
+            uint32_t k = (uint32_t)__builtin_ctz(found);
+            char *o = dst + w + k + shift;
+            _mm_storeu_si128((__m128i *)o, newVec);
+            _mm_storeu_si128((__m128i *)(o + newLen), _mm_loadu_si128((const __m128i *)(src + p + k + oldLen)));
+            shift += delta;
+            // Left to right: an occurrence's own bytes never start another.
+            found &= ~(oldMask << k);
+            if (p + k + oldLen > next)
+                next = p + k + oldLen;
+        }
+        w += next - p + (uint32_t)shift;
+        p = next;
+    }
+    *pp = p;
+    *wp = w;
 }
 #endif
 
@@ -53,42 +92,9 @@ static void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint
                         const char *newS, uint32_t newLen, char *dst, uint32_t resLen)
 {
     uint32_t p = 0, w = 0;
-#ifdef __SSE2__
-    // Separators are one or two bytes. 16 source bytes at a time: the block is stored whole,
-    // and one compare per byte of oldS (the second against the block one byte on) gives the
-    // places where oldS occurs. At each, newS is stored and the source from the occurrence's
-    // end is stored again right after it, shifted by what the replacements so far added or
-    // removed. Loads and stores stay clear of both ends; the last bytes go one by one below.
-    if (oldLen <= 2 && newLen <= 2) {
-        const __m128i first = _mm_set1_epi8(oldS[0]);
-        const __m128i second = _mm_set1_epi8(oldLen == 2 ? oldS[1] : 0);
-        const __m128i newVec = padded(newS, newLen);
-        const unsigned oldMask = (1u << oldLen) - 1;
-        const int32_t delta = (int32_t)newLen - (int32_t)oldLen;
-        while (srcLen - p >= 64 && resLen - w >= 64) {
-            __m128i blk = _mm_loadu_si128((const __m128i *)(src + p));
-            _mm_storeu_si128((__m128i *)(dst + w), blk);
-            unsigned found = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(blk, first));
-            if (oldLen == 2)
-                found &= (unsigned)_mm_movemask_epi8(
-                    _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(src + p + 1)), second));
-            uint32_t next = p + 16;
-            int32_t shift = 0;
-            while (found != 0) {
-                uint32_t k = (uint32_t)__builtin_ctz(found);
-                char *o = dst + w + k + shift;
-                _mm_storeu_si128((__m128i *)o, newVec);
-                _mm_storeu_si128((__m128i *)(o + newLen), _mm_loadu_si128((const __m128i *)(src + p + k + oldLen)));
-                shift += delta;
-                // Left to right: an occurrence's own bytes never start another.
-                found &= ~(oldMask << k);
-                if (p + k + oldLen > next)
-                    next = p + k + oldLen;
-            }
-            w += next - p + (uint32_t)shift;
-            p = next;
-        }
-    }
+#ifdef PELLMARK_BLOCKS
+    if (oldLen <= 2 && newLen <= 2 && blockKernels())
+        copyBlocks(src, srcLen, oldS, oldLen, newS, newLen, dst, resLen, &p, &w);
 #endif
     while (p < srcLen) {
         if (occursAt(src + p, oldS, oldLen)) {

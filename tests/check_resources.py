@@ -4,7 +4,9 @@ them against what the program is meant to carry.
 
 usage: check_resources.py PELLMARK.EXE i686|x86_64
 """
+import re
 import struct
+import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
@@ -265,6 +267,25 @@ def check_version(pe, res):
     check('translation', translations, [{b'Translation': '0x0409 0x04e4'}])
 
 
+# Any instruction of SSE or later: an xmm register, or one of the few that name none.
+SSE_INSN = re.compile(r'xmm|mxcsr|[lsm]fence|clflush|movnti|maskmovq|prefetch')
+
+
+def sse_outside_kernels(path):
+    """The functions of the i686 program that use SSE but are not one of the block kernels,
+    which run only after the processor said it has SSE2 (their names end in Blocks)."""
+    dis = subprocess.run(['i686-w64-mingw32-objdump', '-d', '--no-show-raw-insn', path],
+                         capture_output=True, text=True, check=True).stdout
+    where, bad, kernels = None, set(), set()
+    for line in dis.splitlines():
+        label = re.match(r'^[0-9a-f]+ <(.*)>:$', line)
+        if label:
+            where = label.group(1)
+        elif SSE_INSN.search(line.split('\t', 2)[-1]):
+            (kernels if re.search(r'Blocks', where or '') else bad).add(where)
+    return sorted(bad), sorted(kernels)
+
+
 def main():
     path, target = sys.argv[1], sys.argv[2]
     pe = pefile.PE(path)
@@ -274,6 +295,9 @@ def main():
     large = bool(pe.FILE_HEADER.Characteristics & 0x20)
     if target == 'i686':
         check('large address aware', large, True)
+        bad, kernels = sse_outside_kernels(path)
+        check('SSE only in the dispatched block kernels', bad, [])
+        check('the block kernels are there', len(kernels) >= 5, True)
     dlls = {e.dll.decode().upper() for e in pe.DIRECTORY_ENTRY_IMPORT}
     check('only system DLLs imported (static runtime)', sorted(dlls - SYSTEM_DLLS), [])
 

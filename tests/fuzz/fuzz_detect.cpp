@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "blocks.h"
 #include "format.h"
 
 namespace {
@@ -43,10 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     char *buf = (char *)malloc(size ? size : 1);
     memcpy(buf, data, size);
     uint32_t crlf, lf, cr, wantCrlf, wantLf, wantCr;
-    countSeps(buf, (uint32_t)size, &crlf, &lf, &cr);
     reference(buf, (uint32_t)size, &wantCrlf, &wantLf, &wantCr);
-    if (crlf != wantCrlf || lf != wantLf || cr != wantCr)
-        abort();
+    // Both kernel sets: the block kernels, and the plain loops that run without SSE2.
+    for (int blocks = 1; blocks >= 0; blocks--) {
+        setBlockKernels(blocks);
+        countSeps(buf, (uint32_t)size, &crlf, &lf, &cr);
+        if (crlf != wantCrlf || lf != wantLf || cr != wantCr)
+            abort();
+    }
     if (pickFormat(crlf, lf, cr) != referenceAnswer(crlf, lf, cr))
         abort();
     free(buf);
