@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <string.h>
+
 #include <vector>
 
 #include "measure.h"
@@ -38,6 +40,22 @@ TEST(MeasureStr, LongestMeasurableStringIsOneBelowTheBound)
     EXPECT_EQ(4u, len);
     EXPECT_EQ(E_INVALIDARG, measureStr("abcde", 5, &len));
     EXPECT_EQ(4u, len);
+
+    // Strings that end right before an unmapped page, at every alignment: a look past the
+    // terminator or the bound that leaves the string's own block faults.
+    char *two = (char *)mmap(nullptr, 8192, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(MAP_FAILED, (void *)two);
+    ASSERT_EQ(0, mprotect(two + 4096, 4096, PROT_NONE));
+    memset(two, 'x', 4096);
+    for (uint32_t n = 1; n <= 40; n++) {
+        const char *s = two + 4096 - n;
+        EXPECT_EQ(E_INVALIDARG, measureStr(s, n, &len)) << n;
+        two[4095] = '\0';
+        EXPECT_EQ(S_OK, measureStr(s, n, &len)) << n;
+        EXPECT_EQ(n - 1, len);
+        two[4095] = 'x';
+    }
+    munmap(two, 8192);
 }
 
 TEST(MeasureStr, StopsAtTheFirstNul)

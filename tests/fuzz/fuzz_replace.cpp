@@ -1,10 +1,14 @@
-// replaceStr against the plain left-to-right replacement, byte for byte.
+// replaceStr and measureStr against plain left-to-right reference code, byte for byte.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
 
+#include <sys/mman.h>
+
+#include "blocks.h"
+#include "measure.h"
 #include "replace.h"
 
 namespace {
@@ -42,6 +46,46 @@ std::string takeShort(const uint8_t *&data, size_t &size)
     return s.empty() ? "x" : s;
 }
 
+// The walk that measuring stands for: at most maxLen characters, and a terminator among them.
+HRESULT referenceMeasure(const char *s, uint32_t maxLen, uint32_t *len)
+{
+    for (uint32_t i = 0; i < maxLen; i++) {
+        if (s[i] == '\0') {
+            *len = i;
+            return S_OK;
+        }
+    }
+    return E_INVALIDARG;
+}
+
+// measureStr on the input placed so that its last byte lies right before an unmapped page:
+// the block kernel may load only within the string's own aligned blocks. Every bound that
+// stays inside the bytes is tried against the plain walk, under both kernel sets.
+void checkMeasure(const uint8_t *data, size_t size)
+{
+    static char *region = NULL;
+    const size_t room = 70000, page = 4096, span = (room + page - 1) / page * page;
+    if (region == NULL) {
+        region = (char *)mmap(NULL, span + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (region == MAP_FAILED || mprotect(region + span, page, PROT_NONE) != 0)
+            abort();
+    }
+    if (size == 0 || size > room)
+        return;
+    char *s = region + span - size;
+    memcpy(s, data, size);
+    const uint32_t n = (uint32_t)size;
+    for (uint32_t maxLen : {0u, 1u, n / 2, n - 1, n, (uint32_t)data[0] % (n + 1)}) {
+        uint32_t want = 7, got = 7;
+        HRESULT wantHr = referenceMeasure(s, maxLen, &want);
+        for (int blocks = 1; blocks >= 0; blocks--) {
+            setBlockKernels(blocks);
+            if (measureStr(s, maxLen, &got) != wantHr || got != want)
+                abort();
+        }
+    }
+}
+
 } // namespace
 
 // The engine's reports have nowhere to go here.
@@ -68,16 +112,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     src[size] = '\0';
 
     std::string want = reference(std::string(src, size), oldS, newS);
-    char *out = NULL;
-    int res = replaceStr(src, oldS.c_str(), newS.c_str(), &out);
-    if (want.empty()) {
-        if (res != 0 || out != NULL)
-            abort();
-    } else {
-        if (res != 1 || out == NULL || strlen(out) != want.size() || memcmp(out, want.data(), want.size()) != 0)
-            abort();
+    // Both kernel sets: the block kernels, and the plain loops that run without SSE2.
+    for (int blocks = 1; blocks >= 0; blocks--) {
+        setBlockKernels(blocks);
+        char *out = NULL;
+        int res = replaceStr(src, oldS.c_str(), newS.c_str(), &out);
+        if (want.empty()) {
+            if (res != 0 || out != NULL)
+                abort();
+        } else {
+            if (res != 1 || out == NULL || strlen(out) != want.size() || memcmp(out, want.data(), want.size()) != 0)
+                abort();
+        }
+        free(out);
     }
-    free(out);
     free(src);
+    checkMeasure(data, size);
     return 0;
 }
