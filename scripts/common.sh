@@ -44,7 +44,8 @@ export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$BUILD/wineprefix}
 # Tests want windows unmanaged (fast); a person's desktop wants its window manager.
 UNMANAGED=${UNMANAGED:-1}
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer, and no debugger that waits on a crash: the program just ends.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver64
 

@@ -247,4 +247,45 @@ TEST_F(ConvertFile, ShortWriteOnAFullDiskLeavesNoTruncatedFile)
     EXPECT_FALSE(fileExists(target));
 }
 
+#ifndef _WIN64
+// Only a large-address-aware 32-bit process has buffers above 2 GiB, where a pointer or a
+// size taken as a signed 32-bit number turns negative.
+TEST_F(ConvertFile, BuffersAbove2GiBConvertAndDetectExactly)
+{
+    // Reserve every free block below 2 GiB, so that whatever is allocated next lies above.
+    std::vector<void *> held;
+    MEMORY_BASIC_INFORMATION mbi;
+    for (uintptr_t at = 0x10000; at < 0x80000000u && VirtualQuery((void *)at, &mbi, sizeof(mbi)); ) {
+        uintptr_t base = (uintptr_t)mbi.BaseAddress, end = base + mbi.RegionSize;
+        if (end > 0x80000000u)
+            end = 0x80000000u;
+        uintptr_t from = (base + 0xFFFF) & ~(uintptr_t)0xFFFF;
+        if (mbi.State == MEM_FREE && from < end) {
+            void *r = VirtualAlloc((void *)from, end - from, MEM_RESERVE, PAGE_NOACCESS);
+            if (r != NULL)
+                held.push_back(r);
+        }
+        at = base + mbi.RegionSize;
+    }
+    void *probe = malloc(4 << 20);
+    ASSERT_GE((uintptr_t)probe, 0x80000000u) << "not large-address-aware, or the space was not taken";
+    free(probe);
+
+    std::string text, want;
+    for (int i = 0; i < 200000; i++) {
+        text += "line " + std::to_string(i) + "\n";
+        want += "line " + std::to_string(i) + "\r\n";
+    }
+    writeBytes(in, text);
+    EXPECT_EQ(FileFormat::Unix, detectFormat(in.c_str()));
+    convert(SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kSuccess), reports);
+    EXPECT_TRUE(readBytes(out) == want) << "the CR LF result differs";
+    EXPECT_EQ(FileFormat::Windows, detectFormat(out.c_str()));
+
+    for (void *r : held)
+        VirtualFree(r, 0, MEM_RELEASE);
+}
+#endif
+
 } // namespace

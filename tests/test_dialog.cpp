@@ -66,6 +66,13 @@ void CALLBACK driveStep(HWND, UINT, UINT_PTR timer, DWORD)
         drv.aboutBoxes++;
         PostMessageA(h, WM_COMMAND, IDCANCEL, 0); // Esc
         SetTimer(NULL, 0, 150, aboutStep2);
+    } else {
+        // Fail now, not when the test's time is up: say what appeared, close it, and cancel
+        // the file dialog that may have opened it, so that the command ends.
+        ADD_FAILURE() << "unexpected window \"" << windowText(h) << "\": " << windowText(GetDlgItem(h, 0xFFFF));
+        drv.cancel = true;
+        for (WPARAM id : {IDCANCEL, IDNO, IDOK})
+            PostMessageA(h, WM_COMMAND, id, 0);
     }
 }
 
