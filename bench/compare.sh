@@ -65,3 +65,31 @@ cmp -s "$WORK/back.txt" "$WORK/unix.txt" && echo "the round trip gives the input
 printf 'wall time against cp: unix2dos %.1fx, dos2unix %.1fx, ours LF to CRLF %.1fx, CRLF to LF %.1fx\n' \
     "$(echo "$T_unix2dos / $T_cp" | bc -l)" "$(echo "$T_dos2unix / $T_cp" | bc -l)" \
     "$(echo "$T_pellmark_LF_to_CRLF / $T_cp" | bc -l)" "$(echo "$T_pellmark_CRLF_to_LF / $T_cp" | bc -l)"
+
+# Ours against the floor program (read whole, memcpy into a fresh buffer of the output's
+# size, write), both under Wine, paired round by round; medians of the times each program
+# takes inside itself and of the whole run with Wine's start.
+ROUNDS=${ROUNDS:-5}
+median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+# timed FILE CMD...: appends "inside wall" seconds of one run to FILE.
+timed() {
+    local file=$1; shift
+    /usr/bin/time -f '%e' -o "$WORK/time" "$@" >"$WORK/out.log" 2>&1 || { cat "$WORK/out.log"; return 1; }
+    echo "$(sed -n 's/^seconds //p' "$WORK/out.log") $(cat "$WORK/time")" >>"$file"
+}
+BENCH=$BUILD/win64-bench/bench
+for dir in lf crlf; do
+    if [ $dir = lf ]; then from=unix.txt to=windows inSep=unix outSep=windows want=u2d.txt
+    else from=u2d.txt to=unix inSep=windows outSep=unix want=unix.txt; fi
+    rm -f "$WORK/ours.$dir" "$WORK/floor.$dir"
+    for _ in $(seq "$ROUNDS"); do
+        timed "$WORK/ours.$dir" "$WINE" "$BENCH/convert_bench.exe" "$(win "$WORK/$from")" "$(win "$WORK/o.txt")" $inSep $outSep
+        cmp -s "$WORK/o.txt" "$WORK/$want" || echo "!! our output differs from the reference"
+        timed "$WORK/floor.$dir" "$WINE" "$BENCH/floor.exe" "$(win "$WORK/$from")" "$(win "$WORK/f.txt")" "$(stat -c %s "$WORK/$want")"
+    done
+    oi=$(cut -d' ' -f1 "$WORK/ours.$dir" | median); ow=$(cut -d' ' -f2 "$WORK/ours.$dir" | median)
+    fi=$(cut -d' ' -f1 "$WORK/floor.$dir" | median); fw=$(cut -d' ' -f2 "$WORK/floor.$dir" | median)
+    [ $dir = lf ] && name="LF to CR LF" || name="CR LF to LF"
+    printf '%-12s inside: ours %.3f s, floor %.3f s, %.2f x floor; wall: ours %.2f s, floor %.2f s, %.2f x floor\n' \
+        "$name" "$oi" "$fi" "$(echo "$oi / $fi" | bc -l)" "$ow" "$fw" "$(echo "$ow / $fw" | bc -l)"
+done
