@@ -65,7 +65,7 @@ static void report(const char *name, size_t bytes, void (*fn)(void *), void *arg
     double rate = (double)bytes / best / 1e9;
     if (memcpyRate == 0)
         memcpyRate = rate;
-    printf("%-34s %6.2f GB/s %6.2f x memcpy\n", name, rate, rate / memcpyRate);
+    printf("%-38s %6.2f GB/s %6.2f x memcpy\n", name, rate, rate / memcpyRate);
 }
 
 static char *src, *dst;

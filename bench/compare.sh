@@ -75,7 +75,7 @@ median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 timed() {
     local file=$1; shift
     /usr/bin/time -f '%e' -o "$WORK/time" "$@" >"$WORK/out.log" 2>&1 || { cat "$WORK/out.log"; return 1; }
-    echo "$(sed -n 's/^seconds //p' "$WORK/out.log") $(cat "$WORK/time")" >>"$file"
+    echo "$(tr -d '\r' <"$WORK/out.log" | sed -n 's/^seconds //p') $(cat "$WORK/time")" >>"$file"
 }
 BENCH=$BUILD/win64-bench/bench
 for dir in lf crlf; do
