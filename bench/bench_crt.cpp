@@ -72,6 +72,15 @@ static char *src, *dst;
 static volatile size_t sink;
 
 static void runMemcpy(void *) { memcpy(dst, src, kSize); sink = (size_t)dst[kSize / 2]; }
+// Into a buffer just allocated, as the result of a conversion is: pays the first touch of every page.
+static void runFreshMemcpy(void *)
+{
+    char *fresh = (char *)malloc(kSize);
+    memcpy(fresh, src, kSize);
+    sink = (size_t)fresh[kSize / 2];
+    free(fresh);
+}
+static void runCountByte(void *) { sink = countByte(src, kSize, '\n'); }
 static void runMemchr(void *) { sink = (size_t)memchr(src, '\0', kSize + 1); }
 static void runStrlen(void *) { sink = strlen(src); }
 static void runMeasure(void *)
@@ -102,13 +111,15 @@ int main(void)
     dst = (char *)malloc(kSize);
     memset(dst, 1, kSize);
     report("memcpy", kSize, runMemcpy, NULL);
+    report("memcpy into a fresh buffer", kSize, runFreshMemcpy, NULL);
     report("C runtime memchr", kSize, runMemchr, NULL);
     report("C runtime strlen", kSize, runStrlen, NULL);
     report("measureStr", kSize, runMeasure, NULL);
     setBlockKernels(0);
     report("measureStr, plain loop", kSize, runMeasure, NULL);
     setBlockKernels(1);
-    report("separator counting", kSize, runCount, NULL);
+    report("separator counting (detection)", kSize, runCount, NULL);
+    report("counting LF (replacing's first pass)", kSize, runCountByte, NULL);
     const char *lfToCrlf[2] = {SEP_UNIX, SEP_WINDOWS};
     report("replaceStr LF to CR LF, fresh result", kSize, runReplace, lfToCrlf);
     // The same text with CR LF, to convert back.

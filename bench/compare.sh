@@ -16,6 +16,8 @@ startWine || exit 1
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/pellmark-compare.XXXXXX")
 trap 'stopAll; rm -rf "$WORK"' EXIT
 SIZE_MIB=${SIZE_MIB:-256}
+ROUNDS=${ROUNDS:-5}
+GUEST_ROUNDS=${GUEST_ROUNDS:-3}
 
 # Lines of 0 to 120 bytes of words: a 4 MiB piece, repeated.
 /usr/bin/python3 - "$WORK/unix.txt" "$SIZE_MIB" <<'PY'
@@ -66,30 +68,30 @@ printf 'wall time against cp: unix2dos %.1fx, dos2unix %.1fx, ours LF to CRLF %.
     "$(echo "$T_unix2dos / $T_cp" | bc -l)" "$(echo "$T_dos2unix / $T_cp" | bc -l)" \
     "$(echo "$T_pellmark_LF_to_CRLF / $T_cp" | bc -l)" "$(echo "$T_pellmark_CRLF_to_LF / $T_cp" | bc -l)"
 
-# Ours against the floor program (read whole, memcpy into a fresh buffer of the output's
-# size, write), both under Wine, paired round by round; medians of the times each program
-# takes inside itself and of the whole run with Wine's start.
-ROUNDS=${ROUNDS:-5}
-median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
-# timed FILE CMD...: appends "inside wall" seconds of one run to FILE.
-timed() {
-    local file=$1; shift
-    /usr/bin/time -f '%e' -o "$WORK/time" "$@" >"$WORK/out.log" 2>&1 || { cat "$WORK/out.log"; return 1; }
-    echo "$(tr -d '\r' <"$WORK/out.log" | sed -n 's/^seconds //p') $(cat "$WORK/time")" >>"$file"
-}
-BENCH=$BUILD/win64-bench/bench
-for dir in lf crlf; do
-    if [ $dir = lf ]; then from=unix.txt to=windows inSep=unix outSep=windows want=u2d.txt
-    else from=u2d.txt to=unix inSep=windows outSep=unix want=unix.txt; fi
-    rm -f "$WORK/ours.$dir" "$WORK/floor.$dir"
-    for _ in $(seq "$ROUNDS"); do
-        timed "$WORK/ours.$dir" "$WINE" "$BENCH/convert_bench.exe" "$(win "$WORK/$from")" "$(win "$WORK/o.txt")" $inSep $outSep
-        cmp -s "$WORK/o.txt" "$WORK/$want" || echo "!! our output differs from the reference"
-        timed "$WORK/floor.$dir" "$WINE" "$BENCH/floor.exe" "$(win "$WORK/$from")" "$(win "$WORK/f.txt")" "$(stat -c %s "$WORK/$want")"
-    done
-    oi=$(cut -d' ' -f1 "$WORK/ours.$dir" | median); ow=$(cut -d' ' -f2 "$WORK/ours.$dir" | median)
-    fi=$(cut -d' ' -f1 "$WORK/floor.$dir" | median); fw=$(cut -d' ' -f2 "$WORK/floor.$dir" | median)
-    [ $dir = lf ] && name="LF to CR LF" || name="CR LF to LF"
-    printf '%-12s inside: ours %.3f s, floor %.3f s, %.2f x floor; wall: ours %.2f s, floor %.2f s, %.2f x floor\n' \
-        "$name" "$oi" "$fi" "$(echo "$oi / $fi" | bc -l)" "$ow" "$fw" "$(echo "$ow / $fw" | bc -l)"
-done
+echo "ours against the floor program, $ROUNDS rounds paired, medians (x86_64 build under Wine):"
+"$ROOT/bench/pair.sh" "$WINE" "$BUILD/win64-bench/bench" "$WORK" "$ROUNDS"
+
+# The same for the i686 product in the 32-bit guest, under QEMU's emulation: absolute times
+# there are the emulator's, the ratios are what to compare. GUEST=0 leaves it out.
+[ "${GUEST:-1}" = 0 ] && exit 0
+. "$ROOT/scripts/guest/boot.sh"
+PACKAGES="$PACKAGES $GUEST_PACKAGES"
+ensurePackages && configure win32-bench -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DPELLMARK_TESTS=OFF -DPELLMARK_BENCH=ON && build win32-bench && guestImage || exit 1
+G=$BUILD/compare-guest
+rm -rf "$G"
+mkdir -p "$G"
+cp "$WORK/unix.txt" "$WORK/u2d.txt" "$ROOT/bench/pair.sh" "$BUILD/win32-bench/bench/convert_bench.exe" \
+    "$BUILD/win32-bench/bench/floor.exe" "$G/"
+# Programs from the 9p share map as zeros, and its reads would be timed: all from guest memory.
+cat >"$G/job.sh" <<JOB
+export WINEPREFIX=/root/.wine32 WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+wineserver -p
+mkdir -p /tmp/w
+cp $G/*.txt $G/*.exe /tmp/w/
+bash $G/pair.sh wine /tmp/w /tmp/w $GUEST_ROUNDS >$G/result 2>&1
+wineserver -k
+JOB
+echo "ours against the floor program, $GUEST_ROUNDS rounds paired, medians (i686 product, 32-bit guest):"
+bootGuest 900 "$G/job.sh" 6144 || echo "the guest did not finish in time"
+cat "$G/result"
