@@ -40,6 +40,14 @@ std::string text(HWND h)
     return buf;
 }
 
+// A message box: a text static of its own, and no file name box as the file dialogs have.
+bool isBox(HWND h)
+{
+    char cls[32] = "";
+    GetClassNameA(GetDlgItem(h, kBoxText), cls, sizeof(cls));
+    return _stricmp(cls, "Static") == 0 && GetDlgItem(h, kFileNameCombo) == NULL;
+}
+
 struct Search {
     DWORD pid;
     std::function<bool(HWND)> match;
@@ -92,10 +100,18 @@ protected:
         EnumWindows(searchProc, (LPARAM)&s);
         return s.found;
     }
+    // Waits for a dialog that match accepts; a message box that it does not accept ends the
+    // wait at once, as a failure that says what the box said.
     HWND waitDialog(const std::function<bool(HWND)> &match)
     {
-        HWND h = NULL;
-        waitFor([&] { return (h = findDialog(match)) != NULL; });
+        HWND h = NULL, other = NULL;
+        waitFor([&] {
+            h = findDialog(match);
+            other = h ? NULL : findDialog([&](HWND w) { return w != mainDlg && isBox(w) && !match(w); });
+            return h != NULL || other != NULL;
+        });
+        if (other != NULL)
+            ADD_FAILURE() << "unexpected box \"" << text(other) << "\": " << text(GetDlgItem(other, kBoxText));
         return h;
     }
     HWND waitFileDialog()
