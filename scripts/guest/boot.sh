@@ -8,7 +8,8 @@ GUEST_CACHE=${PELLMARK_GUEST_CACHE:-/var/cache/pellmark}
 # Sets GUEST to the image for the current recipe, building it if there is none.
 guestImage() {
     local hash
-    hash=$(sha256sum "$ROOT/scripts/guest/image.sh" | cut -c1-16)
+    # What the image holds: the recipe, and the set-up its first boot runs.
+    hash=$(cat "$ROOT/scripts/guest/image.sh" "$ROOT/scripts/guest/setup.sh" | sha256sum | cut -c1-16)
     GUEST=$GUEST_CACHE/guest-$hash
     [ -f "$GUEST/ok" ] && return 0
     log "building the 32-bit guest image (once for this recipe: about 5 minutes)"
@@ -21,13 +22,20 @@ guestImage() {
     }
 }
 
-# bootGuest SECONDS JOB [MEMORY_MIB]: boots the image with BUILD shared at its own path and
-# runs the shell script JOB (a path in BUILD) there, leaving the disk image as it was.
+# bootGuest SECONDS JOB [MEMORY_MIB]: boots the image in GUEST with BUILD shared at its own
+# path and runs the shell script JOB (a path in BUILD) there, after scripts/guest/setup.sh.
+# The disk image stays as it was, unless GUEST_WRITE=1 (the image's own first boot).
 # Fails when the guest has not powered off within SECONDS.
+# The processor: a first x86_64, with SSE2 and nothing of SSE3 or later, so that a check for
+# SSE2 that asks for a later feature answers otherwise than the system does. (QEMU's "max"
+# with SMAP makes every 32-bit Wine process oops the guest kernel; with its later SSE levels
+# taken away, the kernel's own code that assumes them oopses.)
+GUEST_CPU=Opteron_G1,-pni
 bootGuest() {
     local secs=$1 job=$2 mem=${3:-3072}
-    timeout "$secs" qemu-system-x86_64 -accel tcg,thread=multi,tb-size=512 -cpu max,-smap -smp 2 -m "$mem" \
-        -nographic -no-reboot -net none -snapshot \
+    cp "$ROOT/scripts/guest/setup.sh" "$BUILD/pellmark-setup.sh"
+    timeout "$secs" qemu-system-x86_64 -accel tcg,thread=multi,tb-size=512 -cpu "$GUEST_CPU" -smp 2 -m "$mem" \
+        -nographic -no-reboot -net none $([ "${GUEST_WRITE:-0}" = 1 ] || echo -snapshot) \
         -drive file="$GUEST/disk.img",format=raw,if=virtio,cache=unsafe \
         -kernel "$GUEST/vmlinuz" -initrd "$GUEST/initrd.img" \
         -virtfs local,path="$BUILD",mount_tag=share,security_model=none,id=share \
