@@ -10,6 +10,7 @@
 #include "format.h"
 #include "measure.h"
 #include "replace.h"
+#include "text.h"
 
 void showReport(void *, const char *, const char *, int) {}
 
@@ -17,28 +18,11 @@ static const size_t kSize = 64u << 20;
 static const int kRounds = 7;
 static double memcpyRate;
 
-// Lines of 0 to 120 bytes of words, each ended by LF, and the terminator.
-static char *makeText(void)
+// The benchmarks' text with LF line ends, and the terminator.
+static char *makeSource(void)
 {
-    static const char *const words[] = {"the", "line", "of", "a", "converter", "text", "file", "ends",
-                                        "with", "separator", "and", "windows", "unix", "mac", "bytes", "to"};
     char *t = (char *)malloc(kSize + 1);
-    uint32_t rng = 12345;
-    size_t n = 0;
-    while (n < kSize) {
-        rng = rng * 1103515245u + 12345u;
-        size_t end = n + (rng >> 16) % 121;
-        while (n < end && n < kSize) {
-            rng = rng * 1103515245u + 12345u;
-            const char *w = words[(rng >> 16) % 16];
-            for (size_t i = 0; w[i] && n < end && n < kSize; i++)
-                t[n++] = w[i];
-            if (n < end && n < kSize)
-                t[n++] = ' ';
-        }
-        if (n < kSize)
-            t[n++] = '\n';
-    }
+    makeText(t, kSize, "\n");
     t[kSize] = '\0';
     return t;
 }
@@ -51,8 +35,9 @@ static double now(void)
     return (double)c.QuadPart / (double)f.QuadPart;
 }
 
-// Best time of fn over the rounds, printed as GB/s of bytes and as a ratio to memcpy.
-static void report(const char *name, size_t bytes, void (*fn)(void *), void *arg)
+// Best time of fn over the rounds, as GB/s of bytes and as a ratio to the rate ref (to the
+// first row's, memcpy, when ref is 0).
+static double report(const char *name, size_t bytes, void (*fn)(void *), void *arg, double ref = 0)
 {
     double best = 1e9;
     for (int r = 0; r < kRounds; r++) {
@@ -65,7 +50,9 @@ static void report(const char *name, size_t bytes, void (*fn)(void *), void *arg
     double rate = (double)bytes / best / 1e9;
     if (memcpyRate == 0)
         memcpyRate = rate;
-    printf("%-38s %6.2f GB/s %6.2f x memcpy\n", name, rate, rate / memcpyRate);
+    printf("%-46s %6.2f GB/s %6.2f x %s\n", name, rate, rate / (ref ? ref : memcpyRate),
+           ref ? "memcpy fresh" : "memcpy");
+    return rate;
 }
 
 static char *src, *dst;
@@ -95,21 +82,79 @@ static void runCount(void *)
     countSeps(src, kSize, &crlf, &lf, &cr);
     sink = lf;
 }
+
+// One direction of conversion: its source, separators and result.
+struct Job {
+    const char *src, *oldS, *newS;
+    uint32_t srcLen, resLen;
+    char *result;
+};
+
 // A fresh result buffer every round, as Convert has.
-static void runReplace(void *seps)
+static void runReplace(void *arg)
 {
-    const char **s = (const char **)seps;
+    Job *j = (Job *)arg;
     char *out = NULL;
-    replaceStr(src, s[0], s[1], &out);
+    replaceStr(j->src, j->oldS, j->newS, &out);
     sink = (size_t)out[0];
     free(out);
+}
+// The copy with replacing alone, into a fresh buffer of the result's size.
+static void runCopy(void *arg)
+{
+    Job *j = (Job *)arg;
+    char *out = (char *)malloc(j->resLen + 1);
+    copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), out, j->resLen);
+    sink = (size_t)out[j->resLen / 2];
+    free(out);
+}
+// The same into a buffer already touched: the copy's own work, without first-touch faults.
+static void runCopyTouched(void *arg)
+{
+    Job *j = (Job *)arg;
+    copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), dst, j->resLen);
+    sink = (size_t)dst[j->resLen / 2];
+}
+// The floor for the copy: memcpy of the result's bytes into a fresh buffer of its size.
+static void runResultMemcpy(void *arg)
+{
+    Job *j = (Job *)arg;
+    char *out = (char *)malloc(j->resLen + 1);
+    memcpy(out, j->result, j->resLen + 1);
+    sink = (size_t)out[j->resLen / 2];
+    free(out);
+}
+static void runResultMemcpyTouched(void *arg)
+{
+    Job *j = (Job *)arg;
+    memcpy(dst, j->result, j->resLen + 1);
+    sink = (size_t)dst[j->resLen / 2];
+}
+
+static Job makeJob(const char *text, const char *oldS, const char *newS)
+{
+    Job j = {text, oldS, newS, (uint32_t)strlen(text), 0, NULL};
+    replaceStr(text, oldS, newS, &j.result);
+    j.resLen = (uint32_t)strlen(j.result);
+    return j;
+}
+
+static void reportDirection(const char *name, Job *j)
+{
+    printf("%s (%u bytes to %u):\n", name, j->srcLen, j->resLen);
+    double fresh = report("  memcpy of the result, fresh buffer", j->resLen, runResultMemcpy, j);
+    report("  copy with replacing, fresh buffer", j->resLen, runCopy, j, fresh);
+    report("  replaceStr, fresh result (as in the program)", j->resLen, runReplace, j, fresh);
+    report("  memcpy of the result, touched buffer", j->resLen, runResultMemcpyTouched, j, fresh);
+    report("  copy with replacing, touched buffer", j->resLen, runCopyTouched, j, fresh);
 }
 
 int main(void)
 {
-    src = makeText();
-    dst = (char *)malloc(kSize);
-    memset(dst, 1, kSize);
+    src = makeSource();
+    // Room for the longer result of LF to CR LF.
+    dst = (char *)malloc(2 * kSize + 1);
+    memset(dst, 1, 2 * kSize + 1);
     report("memcpy", kSize, runMemcpy, NULL);
     report("memcpy into a fresh buffer", kSize, runFreshMemcpy, NULL);
     report("C runtime memchr", kSize, runMemchr, NULL);
@@ -120,14 +165,9 @@ int main(void)
     setBlockKernels(1);
     report("separator counting (detection)", kSize, runCount, NULL);
     report("counting LF (replacing's first pass)", kSize, runCountByte, NULL);
-    const char *lfToCrlf[2] = {SEP_UNIX, SEP_WINDOWS};
-    report("replaceStr LF to CR LF, fresh result", kSize, runReplace, lfToCrlf);
-    // The same text with CR LF, to convert back.
-    char *out = NULL;
-    replaceStr(src, SEP_UNIX, SEP_WINDOWS, &out);
-    free(src);
-    src = out;
-    const char *crlfToLf[2] = {SEP_WINDOWS, SEP_UNIX};
-    report("replaceStr CR LF to LF, fresh result", strlen(src), runReplace, crlfToLf);
+    Job lf = makeJob(src, SEP_UNIX, SEP_WINDOWS);
+    reportDirection("LF to CR LF", &lf);
+    Job crlf = makeJob(lf.result, SEP_WINDOWS, SEP_UNIX);
+    reportDirection("CR LF to LF", &crlf);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "format.h"
 #include "measure.h"
 #include "replace.h"
+#include "text.h"
 
 void showReport(void *, const char *, const char *, int) {}
 
@@ -24,23 +25,8 @@ const std::string &text(const char *sep)
     std::string &t = made[sep];
     if (!t.empty())
         return t;
-    static const char *const words[] = {"the", "line", "of", "a", "converter", "text", "file", "ends",
-                                        "with", "separator", "and", "windows", "unix", "mac", "bytes", "to"};
-    uint32_t rng = 12345;
-    t.reserve(kSize + 200);
-    while (t.size() < kSize) {
-        rng = rng * 1103515245u + 12345u;
-        size_t lineLen = (rng >> 16) % 121;
-        size_t start = t.size();
-        while (t.size() - start < lineLen) {
-            rng = rng * 1103515245u + 12345u;
-            t += words[(rng >> 16) % 16];
-            t += ' ';
-        }
-        t.resize(start + lineLen);
-        t += sep;
-    }
     t.resize(kSize);
+    makeText(&t[0], kSize, sep);
     return t;
 }
 

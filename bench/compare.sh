@@ -9,7 +9,7 @@ trap stopAll EXIT
 
 ensurePackages || exit 1
 # A build of its own: the product's build folders never hold the benchmark programs.
-configure win64-bench -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+configure win64-bench -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
     -DPELLMARK_TESTS=OFF -DPELLMARK_BENCH=ON && build win64-bench || exit 1
 startWine || exit 1
 
@@ -19,25 +19,8 @@ SIZE_MIB=${SIZE_MIB:-256}
 ROUNDS=${ROUNDS:-5}
 GUEST_ROUNDS=${GUEST_ROUNDS:-3}
 
-# Lines of 0 to 120 bytes of words: a 4 MiB piece, repeated.
-/usr/bin/python3 - "$WORK/unix.txt" "$SIZE_MIB" <<'PY'
-import random, sys
-random.seed(7)
-words = "the line of a converter text file ends with separator and windows unix mac bytes to".split()
-lines, size = [], 0
-while size < 4 << 20:
-    n = random.randint(0, 120)
-    line = ""
-    while len(line) < n:
-        line += random.choice(words) + " "
-    line = line[:n] + "\n"
-    lines.append(line)
-    size += len(line)
-piece = "".join(lines).encode()
-with open(sys.argv[1], "wb") as f:
-    for _ in range(int(sys.argv[2]) // 4):
-        f.write(piece)
-PY
+win() { echo "Z:${1//\//\\}"; }
+"$WINE" "$BUILD/win64-bench/bench/maketext.exe" "$(win "$WORK/unix.txt")" "$SIZE_MIB" >/dev/null 2>&1 || { echo "no text"; exit 1; }
 INPUT_MIB=$(( $(stat -c %s "$WORK/unix.txt") / 1048576 ))
 
 # measure NAME CMD...: wall seconds and peak resident memory of the process.
@@ -48,7 +31,6 @@ measure() {
     printf '%-26s %8.2f s %9.1f MiB\n' "$name" "$secs" "$(echo "$kib / 1024" | bc -l)"
     eval "T_${name//[^a-zA-Z0-9]/_}=$secs"
 }
-win() { echo "Z:${1//\//\\}"; }
 
 echo "input: $INPUT_MIB MiB of text, LF line ends; $(nproc) cores; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-)"
 printf '%-26s %10s %13s\n' "" "wall" "peak memory"
@@ -77,18 +59,16 @@ echo "ours against the floor program, $ROUNDS rounds paired, medians (x86_64 bui
 . "$ROOT/scripts/guest/boot.sh"
 PACKAGES="$PACKAGES $GUEST_PACKAGES"
 ensurePackages && configure win32-bench -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DPELLMARK_TESTS=OFF -DPELLMARK_BENCH=ON && build win32-bench && guestImage || exit 1
+    -DPELLMARK_TESTS=OFF -DPELLMARK_BENCH=ON && build win32-bench && guestImage || exit 1
 G=$BUILD/compare-guest
 rm -rf "$G"
-mkdir -p "$G"
-cp "$WORK/unix.txt" "$WORK/u2d.txt" "$ROOT/bench/pair.sh" "$BUILD/win32-bench/bench/convert_bench.exe" \
-    "$BUILD/win32-bench/bench/floor.exe" "$G/"
-# Programs from the 9p share map as zeros, and its reads would be timed: all from guest memory.
+mkdir -p "$G/bin"
+cp "$WORK/unix.txt" "$WORK/u2d.txt" "$BUILD/win32-bench/bench/convert_bench.exe" "$BUILD/win32-bench/bench/floor.exe" "$G/bin/"
+cp "$ROOT/bench/pair.sh" "$G/"
+# Reads from the share would be timed too: the texts and programs from the guest's memory.
 cat >"$G/job.sh" <<JOB
-export WINEPREFIX=/root/.wine32 WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-wineserver -p
-mkdir -p /tmp/w
-cp $G/*.txt $G/*.exe /tmp/w/
+startWine
+cp -r $G/bin /tmp/w
 bash $G/pair.sh wine /tmp/w /tmp/w $GUEST_ROUNDS >$G/result 2>&1
 wineserver -k
 JOB

@@ -1,30 +1,31 @@
-// Block-wise byte scanning and counting, shared by replacing and detection.
+// The engine's whole-text loops: finding, counting, measuring and the copy with replacing.
 #ifndef PELLMARK_BLOCKS_H
 #define PELLMARK_BLOCKS_H
 
 #include <stdint.h>
 
-// The 16-byte kernels need SSE2, which not every processor that runs 32-bit Windows has.
-// They are compiled for it alone and run only where the processor, asked once, has it;
-// elsewhere plain loops do the same work.
-#if defined(__i386__) || defined(__x86_64__)
-#define PELLMARK_BLOCKS 1
-#include <emmintrin.h>
-#ifdef __i386__
-// Windows keeps a 32-bit stack 4-byte aligned, and calls dialog procedures so: realign it.
-#define BLOCK_KERNEL __attribute__((target("sse2"), force_align_arg_pointer))
-#else
-#define BLOCK_KERNEL
-#endif
-#endif
+// Each function here is a plain loop, led by a kernel that does whole 16-byte blocks with
+// SSE2 where the processor has it. Not every processor that runs 32-bit Windows does, so
+// blocks.cpp is the only place with SSE: its kernels, and the helpers only they call, are
+// compiled for SSE2 alone and placed in a section of their own, .blocks, and run only after
+// the processor said it has SSE2. check_resources.py holds the i686 program to that: no SSE
+// instruction outside .blocks. Everything else is built for the plain i686.
 
 // Nonzero when the block kernels run.
 int blockKernels(void);
 // For tests: 0 makes the plain loops do all the work, 1 asks the processor again.
 void setBlockKernels(int on);
 
+// Nonzero when the n bytes of s stand at p. Stops at the first difference.
+int occursAt(const char *p, const char *s, uint32_t n);
+
 // Index of the first byte b in s[from..len), or len when there is none.
 uint32_t findByte(const char *s, uint32_t from, uint32_t len, char b);
+
+// Index of the first NUL among s[0..maxLen), or maxLen when there is none. Reads no byte
+// at or past maxLen that is not in an aligned 16-byte block holding one before it, so
+// none in a page the string does not reach; a bound of 0 reads nothing.
+uint32_t findNul(const char *s, uint32_t maxLen);
 
 // How many of the bytes s[0..len) are b.
 uint32_t countByte(const char *s, uint32_t len, char b);
@@ -35,5 +36,10 @@ uint32_t countPair(const char *s, uint32_t len, char a, char b);
 // Over every index i below len, with n the byte after s[i] (NUL past the end):
 // *nA counts s[i] == a, *nB counts n == b, *nAB counts both. Reads nothing at or past len.
 void countPairParts(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB);
+
+// Writes src[0..srcLen) to dst with every occurrence of oldS, left to right, replaced by
+// newS, and the terminator after it. dst holds exactly resLen bytes and the terminator.
+void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
+                 const char *newS, uint32_t newLen, char *dst, uint32_t resLen);
 
 #endif

@@ -1,20 +1,9 @@
 #include <stdlib.h>
-#include <string.h>
 
 #include "blocks.h"
 #include "measure.h"
 #include "replace.h"
 #include "report.h"
-
-static int occursAt(const char *p, const char *oldS, uint32_t oldLen)
-{
-    // src's terminator differs from every char of oldS, so this never runs past it.
-    for (uint32_t i = 0; i < oldLen; i++) {
-        if (p[i] != oldS[i])
-            return 0;
-    }
-    return 1;
-}
 
 // The left-to-right count: where oldS occurs, the scan resumes after the occurrence,
 // so a self-overlapping oldS is counted exactly as often as it is replaced. Only places
@@ -32,81 +21,6 @@ static uint32_t countScan(const char *src, uint32_t srcLen, const char *oldS, ui
         }
     }
     return count;
-}
-
-#ifdef PELLMARK_BLOCKS
-// Up to 16 bytes of s in a vector, zeros after them.
-BLOCK_KERNEL static inline __m128i padded(const char *s, uint32_t len)
-{
-    char buf[16] = {0};
-    memcpy(buf, s, len);
-    return _mm_loadu_si128((const __m128i *)buf);
-}
-
-// Separators are one or two bytes. 16 source bytes at a time: the block is stored whole,
-// and one compare per byte of oldS (the second against the block one byte on) gives the
-// places where oldS occurs. At each, newS is stored and the source from the occurrence's
-// end is stored again right after it, shifted by what the replacements so far added or
-// removed. Loads and stores stay clear of both ends: *p and *w are left where the last
-// bytes go on one by one.
-BLOCK_KERNEL static void copyBlocks(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                                    const char *newS, uint32_t newLen, char *dst, uint32_t resLen,
-                                    uint32_t *pp, uint32_t *wp)
-{
-    uint32_t p = *pp, w = *wp;
-    const __m128i first = _mm_set1_epi8(oldS[0]);
-    const __m128i second = _mm_set1_epi8(oldLen == 2 ? oldS[1] : 0);
-    const __m128i newVec = padded(newS, newLen);
-    const unsigned oldMask = (1u << oldLen) - 1;
-    const int32_t delta = (int32_t)newLen - (int32_t)oldLen;
-    while (srcLen - p >= 64 && resLen - w >= 64) {
-        __m128i blk = _mm_loadu_si128((const __m128i *)(src + p));
-        _mm_storeu_si128((__m128i *)(dst + w), blk);
-        unsigned found = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(blk, first));
-        if (oldLen == 2)
-            found &= (unsigned)_mm_movemask_epi8(
-                _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(src + p + 1)), second));
-        uint32_t next = p + 16;
-        int32_t shift = 0;
-        while (found != 0) {
-            uint32_t k = (uint32_t)__builtin_ctz(found);
-            char *o = dst + w + k + shift;
-            _mm_storeu_si128((__m128i *)o, newVec);
-            _mm_storeu_si128((__m128i *)(o + newLen), _mm_loadu_si128((const __m128i *)(src + p + k + oldLen)));
-            shift += delta;
-            // Left to right: an occurrence's own bytes never start another.
-            found &= ~(oldMask << k);
-            if (p + k + oldLen > next)
-                next = p + k + oldLen;
-        }
-        w += next - p + (uint32_t)shift;
-        p = next;
-    }
-    *pp = p;
-    *wp = w;
-}
-#endif
-
-// Writes the replaced text to dst, which holds exactly resLen bytes and the terminator.
-static void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                        const char *newS, uint32_t newLen, char *dst, uint32_t resLen)
-{
-    uint32_t p = 0, w = 0;
-#ifdef PELLMARK_BLOCKS
-    if (oldLen <= 2 && newLen <= 2 && blockKernels())
-        copyBlocks(src, srcLen, oldS, oldLen, newS, newLen, dst, resLen, &p, &w);
-#endif
-    while (p < srcLen) {
-        if (occursAt(src + p, oldS, oldLen)) {
-            memcpy(dst + w, newS, newLen);
-            p += oldLen;
-            w += newLen;
-        } else {
-            dst[w++] = src[p++];
-        }
-    }
-    dst[w] = '\0';
-    (void)resLen;
 }
 
 static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen)
