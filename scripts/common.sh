@@ -1,5 +1,5 @@
-# Shared by scripts/test and scripts/run: packages, builds, and the X display and
-# Wine server they start, each stopped again by its PID.
+# Shared by the scripts: packages, builds, and the X display and Wine server they start,
+# each stopped again by its PID.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${PELLMARK_BUILD:-$ROOT/build}
@@ -30,7 +30,7 @@ ensurePackages() {
 # configure NAME [cmake args...]; then build NAME
 configure() {
     local name=$1; shift
-    cmake -S "$ROOT" -B "$BUILD/$name" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" \
+    cmake -S "$ROOT" -B "$BUILD/$name" -G Ninja "$@" \
         >"$BUILD/$name.configure.log" 2>&1 || { tail -30 "$BUILD/$name.configure.log" >&2; return 1; }
 }
 build() {
@@ -117,46 +117,4 @@ stopAll() {
         wait "$XVFB_PID" 2>/dev/null
         XVFB_PID=
     fi
-}
-
-# The program to run: the i686 product where this machine runs 32-bit programs,
-# otherwise the x86_64 build of the same sources. Sets PROGRAM, PROGRAM_WINE, PROGRAM_CONFIG.
-pickProgram() {
-    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-        PROGRAM_CONFIG=win32
-        PROGRAM_WINE=/usr/lib/wine/wine
-        log "this machine runs 32-bit programs: starting the i686 Pellmark.exe"
-    else
-        PROGRAM_CONFIG=win64
-        PROGRAM_WINE=$WINE
-        log "this machine runs no 32-bit programs: starting the x86_64 build of the same sources"
-    fi
-    PROGRAM=$BUILD/$PROGRAM_CONFIG/Pellmark.exe
-}
-
-# grab DEST: the virtual desktop's corner of the screen as a picture.
-grab() {
-    local raw="$BUILD/screen.xwd"
-    xwd -root -silent -out "$raw" && convert "xwd:$raw" -crop 420x330+0+0 +repage "$1" && rm -f "$raw"
-}
-
-# screenshot DEST [ABOUT_DEST]: the dialog in a Wine virtual desktop, so that its title bar and
-# icon are drawn; with ABOUT_DEST also the About box, opened with Alt+A as a user would.
-screenshot() {
-    local dest=$1 about=${2:-}
-    "$PROGRAM_WINE" explorer /desktop=Pellmark,420x330 "$PROGRAM" >"$BUILD/run.log" 2>&1 &
-    local pid=$!
-    # Wine draws the desktop first and the dialog a moment later.
-    sleep 6
-    grab "$dest" || return 1
-    if [ -n "$about" ]; then
-        # Without a window manager the keys go to the window under the pointer.
-        xdotool mousemove 210 165 key alt+a || return 1
-        sleep 2
-        grab "$about" || return 1
-    fi
-    "$WINESERVER" -k >/dev/null 2>&1
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Reads the resources and headers back out of a built Pellmark.exe and checks
-them against what the program is meant to carry.
+"""Reads the resources and headers back out of the shipped Pellmark.exe and checks
+them against what the program is meant to carry; with the file as linked, also that the
+shipped one is that file less its symbols.
 
-usage: check_resources.py PELLMARK.EXE i686|x86_64
+usage: check_resources.py SHIPPED.EXE i686|x86_64 [LINKED.EXE]
 """
 import re
 import struct
@@ -72,6 +73,27 @@ VERSION_STRINGS = [
 
 CLASS_ORDINALS = {0x80: 'Button', 0x81: 'Edit', 0x82: 'Static', 0x83: 'ListBox', 0x84: 'ScrollBar', 0x85: 'ComboBox'}
 SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'COMCTL32.DLL', 'COMDLG32.DLL', 'MSVCRT.DLL', 'GDI32.DLL', 'ADVAPI32.DLL'}
+
+# The released program is for Windows 2000 and later, and asks for no more than Windows 98 and
+# NT 4.0 with the common controls of Internet Explorer 4: subsystem 4.0, and only functions
+# those systems have. Add a function here only after checking the first Windows that has it.
+OLD_WINDOWS_IMPORTS = {
+    'COMCTL32.DLL': {'InitCommonControlsEx'},
+    'COMDLG32.DLL': {'GetOpenFileNameA', 'GetSaveFileNameA'},
+    'KERNEL32.DLL': {
+        'CloseHandle', 'CreateFileA', 'DeleteCriticalSection', 'DeleteFileA', 'EnterCriticalSection',
+        'FreeLibrary', 'GetFileSize', 'GetFileType', 'GetLastError', 'GetModuleHandleA', 'GetProcAddress',
+        'GetStartupInfoA', 'InitializeCriticalSection', 'LeaveCriticalSection', 'LoadLibraryA', 'ReadFile',
+        'SetLastError', 'SetUnhandledExceptionFilter', 'Sleep', 'TlsGetValue', 'VirtualProtect',
+        'VirtualQuery', 'WriteFile'},
+    'MSVCRT.DLL': {
+        '__getmainargs', '__initenv', '__p__acmdln', '__p__commode', '__p__fmode', '__set_app_type',
+        '__setusermatherr', '_amsg_exit', '_cexit', '_initterm', '_iob', '_onexit', 'abort', 'calloc',
+        'exit', 'fprintf', 'free', 'fwrite', 'malloc', 'memcpy', 'signal', 'strlen', 'strncmp', 'vfprintf'},
+    'USER32.DLL': {
+        'DialogBoxParamA', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA', 'MessageBoxA',
+        'SendDlgItemMessageA', 'SendMessageA'},
+}
 
 failures = []
 checks = 0
@@ -271,33 +293,72 @@ def check_version(pe, res):
 SSE_INSN = re.compile(r'xmm|mxcsr|[lsm]fence|clflush|movnti|maskmovq|prefetch')
 
 
-def sse_outside_kernels(path):
-    """The functions of the i686 program that use SSE but are not one of the block kernels,
-    which run only after the processor said it has SSE2 (their names end in Blocks)."""
+def sse_places(path):
+    """Where the i686 program has SSE instructions: {section: [the first few addresses]}.
+    The block kernels, which run only after the processor said it has SSE2, are compiled
+    into .blocks; no other section may have any."""
     dis = subprocess.run(['i686-w64-mingw32-objdump', '-d', '--no-show-raw-insn', path],
                          capture_output=True, text=True, check=True).stdout
-    where, bad, kernels = None, set(), set()
+    where, places = None, {}
     for line in dis.splitlines():
-        label = re.match(r'^[0-9a-f]+ <(.*)>:$', line)
-        if label:
-            where = label.group(1)
-        elif SSE_INSN.search(line.split('\t', 2)[-1]):
-            (kernels if re.search(r'Blocks', where or '') else bad).add(where)
-    return sorted(bad), sorted(kernels)
+        section = re.match(r'^Disassembly of section (\S+):$', line)
+        if section:
+            where = section.group(1)
+            continue
+        insn = re.match(r'^ *([0-9a-f]+):\t(.*)$', line)
+        if insn and SSE_INSN.search(insn.group(2)):
+            places.setdefault(where, []).append(insn.group(1))
+    return places
+
+
+def imports(pe):
+    """{DLL: {function}} of the import table."""
+    out = {}
+    for e in pe.DIRECTORY_ENTRY_IMPORT:
+        names = {i.name.decode() if i.name else '#%d' % i.ordinal for i in e.imports}
+        out.setdefault(e.dll.decode().upper(), set()).update(names)
+    return out
+
+
+def loaded(pe):
+    """What the loader sees: the headers' fields that matter and every section but debug data."""
+    o = pe.OPTIONAL_HEADER
+    # Stripping may set the flags that say symbols and line numbers are gone (4, 8).
+    head = (pe.FILE_HEADER.Machine, pe.FILE_HEADER.Characteristics & ~0xC, pe.FILE_HEADER.TimeDateStamp,
+            o.AddressOfEntryPoint, o.ImageBase, o.SectionAlignment, o.Subsystem, o.DllCharacteristics,
+            o.MajorSubsystemVersion, o.MinorSubsystemVersion, o.MajorOperatingSystemVersion,
+            o.SizeOfStackReserve, o.SizeOfHeapReserve,
+            [(d.VirtualAddress, d.Size) for d in o.DATA_DIRECTORY])
+    sections = [(s.Name.rstrip(b'\0'), s.VirtualAddress, s.Misc_VirtualSize, s.Characteristics,
+                 s.get_data()[:s.Misc_VirtualSize])
+                for s in pe.sections if not s.Name.startswith((b'.debug', b'.gnu_debuglink', b'/'))]
+    return head, sections
 
 
 def main():
     path, target = sys.argv[1], sys.argv[2]
+    linked = sys.argv[3] if len(sys.argv) > 3 else None
     pe = pefile.PE(path)
     machine = {'i686': 0x14C, 'x86_64': 0x8664}[target]
     check('machine', hex(pe.FILE_HEADER.Machine), hex(machine))
     check('GUI subsystem', pe.OPTIONAL_HEADER.Subsystem, 2)
     large = bool(pe.FILE_HEADER.Characteristics & 0x20)
+    if linked:
+        lpe = pefile.PE(linked)
+        check('shipped file is the linked one less its symbols', loaded(pe) == loaded(lpe), True)
+        check('shipped file has no symbols', pe.FILE_HEADER.NumberOfSymbols, 0)
+        check('shipped file has no debug data', [s.Name for s in pe.sections if s.Name.startswith(b'.debug')], [])
     if target == 'i686':
         check('large address aware', large, True)
-        bad, kernels = sse_outside_kernels(path)
-        check('SSE only in the dispatched block kernels', bad, [])
-        check('the block kernels are there', len(kernels) >= 5, True)
+        places = sse_places(path)
+        check('SSE only in the dispatched block kernels',
+              {k: v[:3] for k, v in places.items() if k != '.blocks'}, {})
+        check('the block kernels are there', len(places.get('.blocks', [])) > 0, True)
+        check('subsystem version', (pe.OPTIONAL_HEADER.MajorSubsystemVersion, pe.OPTIONAL_HEADER.MinorSubsystemVersion), (4, 0))
+        check('OS version', (pe.OPTIONAL_HEADER.MajorOperatingSystemVersion, pe.OPTIONAL_HEADER.MinorOperatingSystemVersion), (4, 0))
+        got = imports(pe)
+        newer = sorted('%s!%s' % (d, f) for d in got for f in got[d] - OLD_WINDOWS_IMPORTS.get(d, set()))
+        check('imports that Windows 98 and NT 4.0 lack', newer, [])
     dlls = {e.dll.decode().upper() for e in pe.DIRECTORY_ENTRY_IMPORT}
     check('only system DLLs imported (static runtime)', sorted(dlls - SYSTEM_DLLS), [])
 

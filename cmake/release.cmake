@@ -1,0 +1,34 @@
+# The shipped program: the tested Pellmark.exe less its symbols, its debug information in
+# Pellmark.debug beside it (found through a debug link), and the release archive.
+
+set(PELLMARK_SHIP ${CMAKE_BINARY_DIR}/ship)
+# objcopy stamps the time of the copy into the header unless told a time: keep the link's 0,
+# in both files (the debug link holds the debug file's checksum).
+set(PELLMARK_OBJCOPY ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
+add_custom_command(
+    OUTPUT ${PELLMARK_SHIP}/Pellmark.exe ${PELLMARK_SHIP}/Pellmark.debug
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PELLMARK_SHIP}
+    COMMAND ${PELLMARK_OBJCOPY} --only-keep-debug $<TARGET_FILE:Pellmark> Pellmark.debug
+    COMMAND ${PELLMARK_OBJCOPY} --strip-all --add-gnu-debuglink=Pellmark.debug
+            $<TARGET_FILE:Pellmark> Pellmark.exe
+    WORKING_DIRECTORY ${PELLMARK_SHIP}
+    DEPENDS Pellmark
+    COMMENT "Stripping Pellmark.exe")
+add_custom_target(ship ALL DEPENDS ${PELLMARK_SHIP}/Pellmark.exe)
+
+# Read in Notepad: CR LF.
+configure_file(${PROJECT_SOURCE_DIR}/res/README.txt.in ${PELLMARK_SHIP}/README.txt @ONLY NEWLINE_STYLE CRLF)
+
+install(PROGRAMS ${PELLMARK_SHIP}/Pellmark.exe DESTINATION .)
+install(FILES ${PELLMARK_SHIP}/README.txt DESTINATION .)
+
+# Only the i686 program is released; the x86_64 build is for the tests.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_NAME Pellmark)
+    set(CPACK_PACKAGE_VENDOR "Dravane Software")
+    set(CPACK_PACKAGE_FILE_NAME Pellmark-${PROJECT_VERSION}-win32)
+    set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/dist)
+    # Entries take their times from SOURCE_DATE_EPOCH, which scripts/release sets.
+    include(CPack)
+endif()
