@@ -10,7 +10,10 @@ namespace {
 
 const int kFileNameCombo = 0x47C; // cmb13 of Wine's file dialogs
 const int kBoxText = 0xFFFF;      // a message box's text
-const DWORD kTimeoutMs = 15000;
+// Every wait for a window or the program is bounded, and generously: a busy machine, or the
+// first program in a fresh 32-bit Wine under emulation, may take many seconds; a box that
+// should not be there fails at once, whatever the bound.
+const DWORD kTimeoutMs = 180000;
 
 std::string exePath()
 {

@@ -100,6 +100,15 @@ TEST(CountSeps, LongRunsAndEveryBlockEdge)
         EXPECT_COUNTS(1u, 0u, 0u, s + "\r\n" + std::string(40, 'y'));
         EXPECT_COUNTS(0u, 0u, 1u, s + "\r");
     }
+    // The switch that the plain runs and the fuzzers' plain passes stand on.
+    const char *plainEnv = getenv("PELLMARK_PLAIN");
+    int plain = plainEnv != NULL && *plainEnv != '\0';
+    EXPECT_EQ(!plain, blockKernels()) << "PELLMARK_PLAIN";
+    setBlockKernels(0);
+    EXPECT_EQ(0, blockKernels());
+    setBlockKernels(1);
+    EXPECT_EQ(1, blockKernels()) << "every x86_64 processor has SSE2";
+    setBlockKernels(!plain);
 }
 
 TEST(PickFormat, MoreThanNineTenthsDecides)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "format.h"
+#include "readwhole.h"
 #include "record.h"
 #include "winfiles.h"
 
@@ -35,6 +36,18 @@ TEST_F(DetectFormat, EachAnswerFromARealFile)
     EXPECT_EQ(FileFormat::Unknown, detect("no separators"));
     EXPECT_EQ(FileFormat::Unknown, detect(""));
     EXPECT_TRUE(reports.empty()) << "detection shows nothing itself";
+
+    // The buffer that detection and conversion read into holds the file and its terminator.
+    writeBytes(path, "one\ntwo\n");
+    HANDLE file = INVALID_HANDLE_VALUE;
+    char *buf = NULL;
+    uint32_t size = 0;
+    ASSERT_EQ(ReadOk, readWhole(path.c_str(), &file, &buf, &size));
+    EXPECT_EQ(8u, size);
+    EXPECT_EQ(size + 1, _msize(buf));
+    EXPECT_EQ(std::string("one\ntwo\n", 9), std::string(buf, size + 1));
+    free(buf);
+    CloseHandle(file);
 }
 
 TEST_F(DetectFormat, CountsPastANulUnlikeTheConversion)

@@ -11,6 +11,8 @@ namespace {
 const int kInIds[3] = {IDC_IN_WINDOWS, IDC_IN_UNIX, IDC_IN_MAC};
 const int kOutIds[3] = {IDC_OUT_WINDOWS, IDC_OUT_UNIX, IDC_OUT_MAC};
 const int kFileNameCombo = 0x47C; // cmb13, where Wine's file dialogs take the typed name
+const int kFileTypeCombo = 0x470; // cmb1, the list of file types
+const int kReadOnlyBox = 0x410;   // chx1, "Open as read-only"
 
 // Drives the modal windows that a command opens, from inside their own modal loop:
 // a thread timer started when such a window is activated does the next step.
@@ -18,8 +20,12 @@ struct Driver {
     std::string typePath;    // for a file dialog: type this and press OK
     bool cancel = false;     // for a file dialog: press Cancel instead
     int fileDialogs = 0;
+    std::string fileDialog;  // what the last file dialog offered, as fileDialogSeen says it
     int aboutBoxes = 0;
     bool aboutSurvivedEsc = false;
+    bool aboutByCloseBox = false; // close the About box with its close box instead
+    bool aboutStuck = false;      // the close box left it open
+    UINT_PTR stuckTimer = 0;
     HWND active = NULL;
     HHOOK hook = NULL;
 } drv;
@@ -50,12 +56,38 @@ void CALLBACK aboutStep2(HWND, UINT, UINT_PTR timer, DWORD)
     PostMessageA(drv.active, WM_COMMAND, IDOK, 0);
 }
 
+// Runs only if the box outlived the close box's message: the modal loop ends right after it.
+void CALLBACK aboutStuckStep(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    drv.aboutStuck = true;
+    PostMessageA(drv.active, WM_COMMAND, IDOK, 0);
+}
+
+// A file dialog as the user sees it: its owner, the file types offered (the one shown first
+// marked *), and whether it offers to open read-only.
+std::string fileDialogSeen(HWND h)
+{
+    char owner[32];
+    snprintf(owner, sizeof(owner), "%p", (void *)GetWindow(h, GW_OWNER));
+    std::string seen = std::string("owner ") + owner + "; types";
+    HWND types = GetDlgItem(h, kFileTypeCombo);
+    LRESULT shown = SendMessageA(types, CB_GETCURSEL, 0, 0);
+    for (LRESULT i = 0, n = SendMessageA(types, CB_GETCOUNT, 0, 0); i < n; i++) {
+        char item[256] = "";
+        SendMessageA(types, CB_GETLBTEXT, i, (LPARAM)item);
+        seen += std::string(i == shown ? " *" : " ") + item + ";";
+    }
+    return seen + (IsWindowVisible(GetDlgItem(h, kReadOnlyBox)) ? " read-only box" : "");
+}
+
 void CALLBACK driveStep(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(NULL, timer);
     HWND h = drv.active;
     if (GetDlgItem(h, kFileNameCombo) != NULL) {
         drv.fileDialogs++;
+        drv.fileDialog = fileDialogSeen(h);
         if (drv.cancel) {
             PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
         } else {
@@ -64,6 +96,11 @@ void CALLBACK driveStep(HWND, UINT, UINT_PTR timer, DWORD)
         }
     } else if (windowText(h) == "About This Program") {
         drv.aboutBoxes++;
+        if (drv.aboutByCloseBox) {
+            PostMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+            drv.stuckTimer = SetTimer(NULL, 0, 150, aboutStuckStep);
+            return;
+        }
         PostMessageA(h, WM_COMMAND, IDCANCEL, 0); // Esc
         SetTimer(NULL, 0, 150, aboutStep2);
     } else {
@@ -78,13 +115,23 @@ void CALLBACK driveStep(HWND, UINT, UINT_PTR timer, DWORD)
 
 LRESULT CALLBACK cbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    // A window may be activated again when another program takes the focus: act once.
-    if (code == HCBT_ACTIVATE && isDialog((HWND)wParam) && GetParent((HWND)wParam) != NULL &&
-        (HWND)wParam != drv.active) {
+    // Every dialog but a main one, owned or not. A window may be activated again when
+    // another program takes the focus: act once.
+    HWND h = (HWND)wParam;
+    if (code == HCBT_ACTIVATE && isDialog(h) && GetDlgItem(h, IDC_CONVERT) == NULL && h != drv.active) {
         drv.active = (HWND)wParam;
         SetTimer(NULL, 0, 50, driveStep);
     }
     return CallNextHookEx(drv.hook, code, wParam, lParam);
+}
+
+// Windows drops BM_CLICK on a disabled button; Wine acts on it. The radio buttons are held
+// to Windows' way, so that a click the dialog sends before enabling a button is lost here too.
+LRESULT CALLBACK asOnWindows(HWND h, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == BM_CLICK && !IsWindowEnabled(h))
+        return 0;
+    return CallWindowProcA((WNDPROC)GetPropA(h, "wineProc"), h, msg, wParam, lParam);
 }
 
 class MainDialog : public ::testing::Test {
@@ -97,6 +144,10 @@ protected:
         dir = makeTempDir();
         dlg = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0);
         ASSERT_NE((HWND)NULL, dlg) << "needs an X display";
+        for (int i = 0; i < 6; i++) {
+            HWND b = GetDlgItem(dlg, i < 3 ? kInIds[i] : kOutIds[i - 3]);
+            SetPropA(b, "wineProc", (HANDLE)SetWindowLongPtrA(b, GWLP_WNDPROC, (LONG_PTR)asOnWindows));
+        }
         ShowWindow(dlg, SW_SHOW);
     }
     void TearDown() override
@@ -137,6 +188,15 @@ protected:
             s += checked(id) ? (enabled(id) ? 'C' : 'X') : (enabled(id) ? '-' : 'x');
         }
         return s;
+    }
+
+    // What both file dialogs must offer: owned by the dialog, the two types with text files
+    // shown first, no read-only choice.
+    std::string fileDialogWanted()
+    {
+        char owner[32];
+        snprintf(owner, sizeof(owner), "%p", (void *)dlg);
+        return std::string("owner ") + owner + "; types *Text Files (*.txt); All Files (*.*);";
     }
 
     HWND dlg = NULL;
@@ -202,6 +262,12 @@ TEST_F(MainDialog, ConvertUsesTheTypedPathsAndCheckedFormats)
     EXPECT_EQ("a\r\nb\r\n", readBytes(dir + "out.txt"));
     const MessageReport ok = {nullptr, "File converted successfully!", "Success", IconInfo};
     EXPECT_EQ(std::vector<MessageReport>{ok}, reports);
+    // The conversion's own boxes that belong to the dialog are owned by it.
+    clearReports();
+    setText(IDC_INPUT_PATH, dir + "absent.txt");
+    command(IDC_CONVERT);
+    const MessageReport noOpen = {dlg, "Could not open the input file!", "Error", IconError};
+    EXPECT_EQ(std::vector<MessageReport>{noOpen}, reports);
 }
 
 TEST_F(MainDialog, ATypedPathOfTheLongestLengthIsConvertedExactly)
@@ -215,11 +281,13 @@ TEST_F(MainDialog, ATypedPathOfTheLongestLengthIsConvertedExactly)
     ASSERT_EQ("x\ny\n", readBytes(in)) << "the file system refuses such a long name";
     type(IDC_INPUT_PATH, in + "q");
     EXPECT_EQ(in, text(IDC_INPUT_PATH));
-    type(IDC_OUTPUT_PATH, dir + "out.txt");
+    std::string out = dir + "out" + std::string(259 - dir.size() - 7, 'p') + ".txt";
+    type(IDC_OUTPUT_PATH, out + "q");
+    EXPECT_EQ(out, text(IDC_OUTPUT_PATH));
     click(IDC_IN_UNIX);
     click(IDC_OUT_WINDOWS);
     command(IDC_CONVERT);
-    EXPECT_EQ("x\r\ny\r\n", readBytes(dir + "out.txt"));
+    EXPECT_EQ("x\r\ny\r\n", readBytes(out));
     ASSERT_EQ(1u, reports.size());
     EXPECT_EQ("File converted successfully!", reports[0].text);
 }
@@ -232,6 +300,7 @@ TEST_F(MainDialog, BrowsingDetectsAndChecksTheInputFormat)
 
     browseInput(dir + "unix.txt");
     EXPECT_EQ(1, drv.fileDialogs);
+    EXPECT_EQ(fileDialogWanted(), drv.fileDialog);
     EXPECT_EQ(dir + "unix.txt", text(IDC_INPUT_PATH));
     EXPECT_EQ("-C-|-x-", formats());
 
@@ -295,8 +364,10 @@ TEST_F(MainDialog, CancelledBrowsingChangesNothing)
 TEST_F(MainDialog, OutputBrowsingFillsThePathAndDetectsNothing)
 {
     writeBytes(dir + "target.txt", "1\r2\r");
-    drv.typePath = dir + "new.txt";
+    // A name typed without an extension gets the text files' one.
+    drv.typePath = dir + "new";
     command(IDC_OUTPUT_BROWSE);
+    EXPECT_EQ(fileDialogWanted(), drv.fileDialog);
     EXPECT_EQ(dir + "new.txt", text(IDC_OUTPUT_PATH));
     EXPECT_EQ("---|---", formats());
     EXPECT_TRUE(reports.empty());
@@ -344,6 +415,12 @@ TEST_F(MainDialog, AboutBoxIgnoresEscAndClosesWithOk)
     command(IDC_ABOUT);
     EXPECT_EQ(1, drv.aboutBoxes);
     EXPECT_TRUE(drv.aboutSurvivedEsc);
+    drv.active = NULL;
+    drv.aboutByCloseBox = true;
+    command(IDC_ABOUT);
+    KillTimer(NULL, drv.stuckTimer);
+    EXPECT_EQ(2, drv.aboutBoxes);
+    EXPECT_FALSE(drv.aboutStuck) << "the close box closes the About box";
     EXPECT_TRUE(reports.empty());
 }
 

@@ -70,6 +70,10 @@ TEST(MeasureStr, ZeroBoundFailsEvenForAnEmptyString)
     uint32_t len = kUntouched;
     EXPECT_EQ(E_INVALIDARG, measureStr("", 0, &len));
     EXPECT_EQ(kUntouched, len);
+    // A bound of 0 reads nothing, not even the block the string starts in.
+    ASSERT_NE(MAP_FAILED, (void *)noAccessPage());
+    EXPECT_EQ(E_INVALIDARG, measureStr(noAccessPage(), 0, &len));
+    EXPECT_EQ(kUntouched, len);
 }
 
 TEST(MeasureStr, BadArgumentsFailWithoutReadingOrWriting)

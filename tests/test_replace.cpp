@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "blocks.h"
 #include "measure.h"
 #include "record.h"
 #include "replace.h"
@@ -95,6 +96,33 @@ TEST_F(ReplaceStr, LongTextsAndEveryBlockEdge)
         EXPECT_EQ(pad + "\n" + pad, run((pad + "\r\n" + pad).c_str(), "\r\n", "\n")) << at;
         EXPECT_EQ(pad + "\r", run((pad + "\r").c_str(), "\r\n", "\n")) << at;
     }
+    // Lines of 0 to 40 bytes ended by every kind of separator and by odd mixes, over many
+    // 4 KiB rounds of the copy, for each pair of separators, against a plain walk.
+    std::string text;
+    const char *const ends[] = {"\r\n", "\n", "\r", "\r\r\n", "\n\r"};
+    for (uint32_t n = 0, rng = 1; n < 20000; n++) {
+        rng = rng * 1103515245u + 12345u;
+        text += std::string((rng >> 16) % 41, 'a' + n % 26) + ends[(rng >> 8) % 5];
+    }
+    const char *const seps[] = {"\r\n", "\n", "\r"};
+    for (const char *oldS : seps) {
+        for (const char *newS : seps) {
+            std::string want;
+            for (size_t p = 0; p < text.size();) {
+                bool at = text.compare(p, strlen(oldS), oldS) == 0;
+                want += at ? std::string(newS) : text.substr(p, 1);
+                p += at ? strlen(oldS) : 1;
+            }
+            EXPECT_TRUE(want == run(text.c_str(), oldS, newS)) << (int)oldS[0] << " to " << (int)newS[0];
+            // The copy alone, into a result at every place within a 16-byte block.
+            std::string buf(want.size() + 17, '?');
+            for (size_t at = 0; at < 16; at++) {
+                copyReplace(text.c_str(), (uint32_t)text.size(), oldS, (uint32_t)strlen(oldS), newS,
+                            (uint32_t)strlen(newS), &buf[at], (uint32_t)want.size());
+                EXPECT_TRUE(buf.compare(at, want.size() + 1, want.c_str(), want.size() + 1) == 0) << at;
+            }
+        }
+    }
 }
 
 TEST_F(ReplaceStr, SelfOverlappingOldIsCountedAsItIsReplaced)
@@ -180,6 +208,12 @@ TEST_F(ReplaceStr, ResultTooLongForA32BitCountIsRefused)
     std::string newS(1000, 'x');
     out = static_cast<char *>(malloc(16));
     EXPECT_EQ(0, replaceStr(src.c_str(), "\n", newS.c_str(), &out));
+    EXPECT_EQ(nullptr, out);
+    // Exactly 2^32 - 1 bytes: with its terminator, no 32-bit count holds the buffer's size.
+    std::string exact(65537, '\n');
+    std::string wide(65535, 'x');
+    out = static_cast<char *>(malloc(16));
+    EXPECT_EQ(0, replaceStr(exact.c_str(), "\n", wide.c_str(), &out));
     EXPECT_EQ(nullptr, out);
     EXPECT_TRUE(reports.empty());
 }

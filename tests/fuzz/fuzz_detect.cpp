@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Both kernel sets: the block kernels, and the plain loops that run without SSE2.
     for (int blocks = 1; blocks >= 0; blocks--) {
         setBlockKernels(blocks);
+        if (blockKernels() != blocks)
+            abort();
         countSeps(buf, (uint32_t)size, &crlf, &lf, &cr);
         if (crlf != wantCrlf || lf != wantLf || cr != wantCr)
             abort();

@@ -115,6 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Both kernel sets: the block kernels, and the plain loops that run without SSE2.
     for (int blocks = 1; blocks >= 0; blocks--) {
         setBlockKernels(blocks);
+        if (blockKernels() != blocks)
+            abort();
         char *out = NULL;
         int res = replaceStr(src, oldS.c_str(), newS.c_str(), &out);
         if (want.empty()) {
