@@ -12,7 +12,7 @@ guestImage() {
     hash=$(cat "$ROOT/scripts/guest/image.sh" "$ROOT/scripts/guest/setup.sh" | sha256sum | cut -c1-16)
     GUEST=$GUEST_CACHE/guest-$hash
     [ -f "$GUEST/ok" ] && return 0
-    log "building the 32-bit guest image (once for this recipe: about 5 minutes)"
+    log "building the 32-bit guest image (once for this recipe: about 3 to 4 minutes)"
     mkdir -p "$GUEST_CACHE"
     # Images of older recipes are of no more use.
     rm -rf "$GUEST_CACHE"/guest-*
