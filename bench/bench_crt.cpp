@@ -104,7 +104,7 @@ static void runCopy(void *arg)
 {
     Job *j = (Job *)arg;
     char *out = (char *)malloc(j->resLen + 1);
-    copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), out, j->resLen);
+    copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), out);
     sink = (size_t)out[j->resLen / 2];
     free(out);
 }
@@ -112,7 +112,7 @@ static void runCopy(void *arg)
 static void runCopyTouched(void *arg)
 {
     Job *j = (Job *)arg;
-    copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), dst, j->resLen);
+    copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), dst);
     sink = (size_t)dst[j->resLen / 2];
 }
 // The floor for the copy: memcpy of the result's bytes into a fresh buffer of its size.

@@ -14,8 +14,7 @@ struct Kernels {
                            uint32_t *cA, uint32_t *cB, uint32_t *cAB);
     // Here *i is the source position and *w the result's.
     void (*copyReplace)(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                        const char *newS, uint32_t newLen, char *dst, uint32_t resLen,
-                        uint32_t *i, uint32_t *w);
+                        const char *newS, uint32_t newLen, char *dst, uint32_t *i, uint32_t *w);
 };
 
 static const Kernels noKernels = {};
@@ -246,13 +245,11 @@ BLOCK_KERNEL __attribute__((always_inline)) static inline void copyBlocks(
 // page: a load from an address whose last 12 bits match a recent store's waits for that
 // store. What remains is the plain loop's.
 BLOCK_KERNEL static void copyReplaceBlocks(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                                           const char *newS, uint32_t newLen, char *dst, uint32_t resLen,
-                                           uint32_t *i, uint32_t *w)
+                                           const char *newS, uint32_t newLen, char *dst, uint32_t *i, uint32_t *w)
 {
     enum { Stage = 4096, Page = 4096 };
     if (oldLen > 2 || newLen > 2)
         return;
-    (void)resLen;
     __attribute__((aligned(16))) char mem[Stage + Page + 64];
     Seps c;
     c.first = _mm_set1_epi8(oldS[0]);
@@ -398,11 +395,11 @@ void countPairParts(const char *s, uint32_t len, char a, char b, uint32_t *nA, u
 }
 
 void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                 const char *newS, uint32_t newLen, char *dst, uint32_t resLen)
+                 const char *newS, uint32_t newLen, char *dst)
 {
     uint32_t i = 0, w = 0;
     if (use()->copyReplace)
-        use()->copyReplace(src, srcLen, oldS, oldLen, newS, newLen, dst, resLen, &i, &w);
+        use()->copyReplace(src, srcLen, oldS, oldLen, newS, newLen, dst, &i, &w);
     while (i < srcLen) {
         if (occursAt(src + i, oldS, oldLen)) {
             memcpy(dst + w, newS, newLen);

@@ -38,8 +38,8 @@ uint32_t countPair(const char *s, uint32_t len, char a, char b);
 void countPairParts(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB);
 
 // Writes src[0..srcLen) to dst with every occurrence of oldS, left to right, replaced by
-// newS, and the terminator after it. dst holds exactly resLen bytes and the terminator.
+// newS, and the terminator after it; dst has room for exactly that.
 void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                 const char *newS, uint32_t newLen, char *dst, uint32_t resLen);
+                 const char *newS, uint32_t newLen, char *dst);
 
 #endif

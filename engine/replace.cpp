@@ -66,7 +66,7 @@ int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
     if (res == NULL)
         return 0;
 
-    copyReplace(src, srcLen, oldS, oldLen, newS, newLen, res, (uint32_t)resLen);
+    copyReplace(src, srcLen, oldS, oldLen, newS, newLen, res);
     *out = res;
     return 1;
 }

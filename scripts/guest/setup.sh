@@ -8,7 +8,7 @@ export DISPLAY=:9
 
 # startDisplay [FBDIR]: Xvfb on :9; with FBDIR it also keeps the screen as an XWD file there.
 startDisplay() {
-    Xvfb :9 -screen 0 "${SCREEN:-1024x768x24}" -nolisten tcp ${1:+-fbdir "$1"} >/tmp/xvfb.log 2>&1 &
+    Xvfb :9 -screen 0 1024x768x24 -nolisten tcp ${1:+-fbdir "$1"} >/tmp/xvfb.log 2>&1 &
     n=0
     while [ ! -e /tmp/.X11-unix/X9 ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done
 }
