@@ -44,7 +44,10 @@ int main(int argc, char **argv)
     LARGE_INTEGER freq, t0, t1;
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&t0);
-    convertFile(NULL, argv[1], argv[2], sepOf(argv[3]), sepOf(argv[4]));
+    wchar_t in[MAX_PATH], out[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, argv[1], -1, in, MAX_PATH);
+    MultiByteToWideChar(CP_ACP, 0, argv[2], -1, out, MAX_PATH);
+    convertFile(NULL, in, out, sepOf(argv[3]), sepOf(argv[4]));
     QueryPerformanceCounter(&t1);
     SIZE_T after = peakMemory();
     printf("seconds %.3f\npeak_before_mib %.1f\npeak_after_mib %.1f\n", (double)(t1.QuadPart - t0.QuadPart) / (double)freq.QuadPart,

@@ -6,9 +6,9 @@
 #include "replace.h"
 #include "report.h"
 
-static void writeResult(HWND owner, const char *outPath, const char *result, uint32_t len)
+static void writeResult(HWND owner, const wchar_t *outPath, const char *result, uint32_t len)
 {
-    HANDLE out = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+    HANDLE out = CreateFileW(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_ARCHIVE, NULL);
     if (out == INVALID_HANDLE_VALUE) {
         showReport(owner, "Could not create the output file!", "Error", IconError);
@@ -28,10 +28,10 @@ static void writeResult(HWND owner, const char *outPath, const char *result, uin
     int isDisk = GetFileType(out) == FILE_TYPE_DISK;
     CloseHandle(out);
     if (isDisk)
-        DeleteFileA(outPath);
+        DeleteFileW(outPath);
 }
 
-static void convertText(HWND owner, const char *src, const char *outPath,
+static void convertText(HWND owner, const char *src, const wchar_t *outPath,
                         const char *inSep, const char *outSep)
 {
     char *result = NULL;
@@ -43,7 +43,7 @@ static void convertText(HWND owner, const char *src, const char *outPath,
     free(result);
 }
 
-void convertFile(HWND owner, const char *inPath, const char *outPath,
+void convertFile(HWND owner, const wchar_t *inPath, const wchar_t *outPath,
                  const char *inSep, const char *outSep)
 {
     HANDLE in = INVALID_HANDLE_VALUE;

@@ -4,9 +4,10 @@
 
 #include <windows.h>
 
-// Reads inPath whole, replaces every inSep by outSep and writes outPath.
+// Reads inPath whole, replaces every inSep by outSep and writes outPath. Paths are UTF-16,
+// so that any name reaches its own file; contents are bytes.
 // Tells the user the outcome; owner is the main dialog.
-void convertFile(HWND owner, const char *inPath, const char *outPath,
+void convertFile(HWND owner, const wchar_t *inPath, const wchar_t *outPath,
                  const char *inSep, const char *outSep);
 
 #endif

@@ -4,7 +4,7 @@
 #include "format.h"
 #include "readwhole.h"
 
-FileFormat detectFormat(const char *path)
+FileFormat detectFormat(const wchar_t *path)
 {
     HANDLE file = INVALID_HANDLE_VALUE;
     char *buf = NULL;

@@ -23,7 +23,8 @@ void countSeps(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uin
 // The convention that makes up more than nine tenths of all separators, or Unknown.
 FileFormat pickFormat(uint32_t crlf, uint32_t lf, uint32_t cr);
 
-// Reads the file at path and tells its convention; Unknown on any failure. Shows nothing.
-FileFormat detectFormat(const char *path);
+// Reads the file at path (UTF-16) and tells its convention; Unknown on any failure.
+// Shows nothing.
+FileFormat detectFormat(const wchar_t *path);
 
 #endif

@@ -2,9 +2,9 @@
 
 #include "readwhole.h"
 
-int readWhole(const char *path, HANDLE *file, char **buf, uint32_t *size)
+int readWhole(const wchar_t *path, HANDLE *file, char **buf, uint32_t *size)
 {
-    *file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+    *file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                         FILE_ATTRIBUTE_ARCHIVE, NULL);
     if (*file == INVALID_HANDLE_VALUE)
         return ReadNoOpen;

@@ -17,6 +17,6 @@ enum ReadResult {
 // malloc'd buffer of size + 1 bytes with a NUL after the contents.
 // *file and *buf are set as soon as they exist, also on failure: the caller
 // closes and frees them, after it has told the user what went wrong.
-int readWhole(const char *path, HANDLE *file, char **buf, uint32_t *size);
+int readWhole(const wchar_t *path, HANDLE *file, char **buf, uint32_t *size);
 
 #endif

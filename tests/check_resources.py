@@ -74,14 +74,15 @@ VERSION_STRINGS = [
 CLASS_ORDINALS = {0x80: 'Button', 0x81: 'Edit', 0x82: 'Static', 0x83: 'ListBox', 0x84: 'ScrollBar', 0x85: 'ComboBox'}
 SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'COMCTL32.DLL', 'COMDLG32.DLL', 'MSVCRT.DLL', 'GDI32.DLL', 'ADVAPI32.DLL'}
 
-# The released program is for Windows 2000 and later, and asks for no more than Windows 98 and
-# NT 4.0 with the common controls of Internet Explorer 4: subsystem 4.0, and only functions
-# those systems have. Add a function here only after checking the first Windows that has it.
+# The released program is for Windows 2000 and later, and asks for no more than Windows NT 4.0
+# with the common controls of Internet Explorer 4: subsystem 4.0, and only functions that
+# system has (paths go through the W functions, which Windows 98 lacks). Add a function here
+# only after checking the first Windows that has it.
 OLD_WINDOWS_IMPORTS = {
     'COMCTL32.DLL': {'InitCommonControlsEx'},
-    'COMDLG32.DLL': {'GetOpenFileNameA', 'GetSaveFileNameA'},
+    'COMDLG32.DLL': {'GetOpenFileNameW', 'GetSaveFileNameW'},
     'KERNEL32.DLL': {
-        'CloseHandle', 'CreateFileA', 'DeleteCriticalSection', 'DeleteFileA', 'EnterCriticalSection',
+        'CloseHandle', 'CreateFileW', 'DeleteCriticalSection', 'DeleteFileW', 'EnterCriticalSection',
         'FreeLibrary', 'GetFileSize', 'GetFileType', 'GetLastError', 'GetModuleHandleA', 'GetProcAddress',
         'GetStartupInfoA', 'InitializeCriticalSection', 'LeaveCriticalSection', 'LoadLibraryA', 'ReadFile',
         'SetLastError', 'SetUnhandledExceptionFilter', 'Sleep', 'TlsGetValue', 'VirtualProtect',
@@ -91,8 +92,8 @@ OLD_WINDOWS_IMPORTS = {
         '__setusermatherr', '_amsg_exit', '_cexit', '_initterm', '_iob', '_onexit', 'abort', 'calloc',
         'exit', 'fprintf', 'free', 'fwrite', 'malloc', 'memcpy', 'signal', 'strlen', 'strncmp', 'vfprintf'},
     'USER32.DLL': {
-        'DialogBoxParamA', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA', 'MessageBoxA',
-        'SendDlgItemMessageA', 'SendMessageA'},
+        'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA', 'MessageBoxA',
+        'SendDlgItemMessageW', 'SendMessageA'},
 }
 
 failures = []

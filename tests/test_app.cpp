@@ -38,9 +38,9 @@ bool waitFor(const std::function<bool()> &cond, DWORD ms = kTimeoutMs)
 
 std::string text(HWND h)
 {
-    char buf[1024] = "";
-    SendMessageA(h, WM_GETTEXT, sizeof(buf), (LPARAM)buf);
-    return buf;
+    wchar_t buf[1024] = L"";
+    SendMessageW(h, WM_GETTEXT, 1024, (LPARAM)buf);
+    return utf8(buf);
 }
 
 // A message box: a text static of its own, and no file name box as the file dialogs have.
@@ -117,6 +117,15 @@ protected:
             ADD_FAILURE() << "unexpected box \"" << text(other) << "\": " << text(GetDlgItem(other, kBoxText));
         return h;
     }
+    // Waits for the dialog to reach a state, failing at once on a box it shows meanwhile.
+    bool waitState(const std::function<bool()> &cond)
+    {
+        HWND box = NULL;
+        waitFor([&] { return cond() || (box = findDialog([&](HWND w) { return w != mainDlg && isBox(w); })) != NULL; });
+        if (box != NULL)
+            ADD_FAILURE() << "unexpected box \"" << text(box) << "\": " << text(GetDlgItem(box, kBoxText));
+        return box == NULL && cond();
+    }
     HWND waitFileDialog()
     {
         return waitDialog([](HWND h) { return GetDlgItem(h, kFileNameCombo) != NULL; });
@@ -128,7 +137,7 @@ protected:
     // Types a name into a file dialog and presses OK, as the user would.
     void pickFile(HWND fileDlg, const std::string &path)
     {
-        SetDlgItemTextA(fileDlg, kFileNameCombo, path.c_str());
+        SetDlgItemTextW(fileDlg, kFileNameCombo, wide(path).c_str());
         PostMessageA(fileDlg, WM_COMMAND, IDOK, 0);
     }
     void press(int id) { PostMessageA(mainDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(mainDlg, id)); }
@@ -150,27 +159,31 @@ protected:
 
 TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
 {
-    writeBytes(dir + "notes.txt", "first\nsecond\nthird\n");
-    writeBytes(dir + "dos.txt", "an older file that is replaced");
+    // Names the ANSI code page cannot hold, one beside its look-alike there.
+    ASSERT_TRUE(CreateDirectoryW(wide(dir + "日本 😀").c_str(), NULL));
+    const std::string notes = dir + "日本 😀\\Привет.txt", dos = dir + "Łódź.txt";
+    writeBytes(notes, "first\nsecond\nthird\n");
+    writeBytes(dos, "an older file that is replaced");
+    writeBytes(dir + "Lódz.txt", "a look-alike\r");
 
     press(IDC_INPUT_BROWSE);
     HWND open = waitFileDialog();
     ASSERT_NE((HWND)NULL, open) << "no open dialog";
     EXPECT_EQ(mainDlg, GetWindow(open, GW_OWNER));
-    pickFile(open, dir + "notes.txt");
-    ASSERT_TRUE(waitFor([&] { return checked(IDC_IN_UNIX); })) << "Unix was not detected";
-    EXPECT_EQ(dir + "notes.txt", text(GetDlgItem(mainDlg, IDC_INPUT_PATH)));
+    pickFile(open, notes);
+    ASSERT_TRUE(waitState([&] { return checked(IDC_IN_UNIX); })) << "Unix was not detected";
+    EXPECT_EQ(notes, text(GetDlgItem(mainDlg, IDC_INPUT_PATH)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(mainDlg, IDC_OUT_UNIX)));
 
     press(IDC_OUTPUT_BROWSE);
     HWND save = waitFileDialog();
     ASSERT_NE((HWND)NULL, save) << "no save dialog";
-    pickFile(save, dir + "dos.txt");
+    pickFile(save, dos);
     // The file exists: the save dialog asks before it may be chosen.
     HWND ask = waitDialog([&](HWND h) { return GetWindow(h, GW_OWNER) == save && h != save; });
     ASSERT_NE((HWND)NULL, ask) << "no overwrite question";
     PostMessageA(ask, WM_COMMAND, IDYES, 0);
-    ASSERT_TRUE(waitFor([&] { return text(GetDlgItem(mainDlg, IDC_OUTPUT_PATH)) == dir + "dos.txt"; }));
+    ASSERT_TRUE(waitFor([&] { return text(GetDlgItem(mainDlg, IDC_OUTPUT_PATH)) == dos; }));
 
     PostMessageA(GetDlgItem(mainDlg, IDC_OUT_WINDOWS), BM_CLICK, 0, 0);
     ASSERT_TRUE(waitFor([&] { return checked(IDC_OUT_WINDOWS); }));
@@ -182,8 +195,9 @@ TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
 
-    EXPECT_EQ("first\r\nsecond\r\nthird\r\n", readBytes(dir + "dos.txt"));
-    EXPECT_EQ("first\nsecond\nthird\n", readBytes(dir + "notes.txt"));
+    EXPECT_EQ("first\r\nsecond\r\nthird\r\n", readBytes(dos));
+    EXPECT_EQ("first\nsecond\nthird\n", readBytes(notes));
+    EXPECT_EQ("a look-alike\r", readBytes(dir + "Lódz.txt"));
 
     press(IDC_EXIT);
     EXPECT_EQ(0u, exitCode());

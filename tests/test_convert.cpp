@@ -47,7 +47,7 @@ protected:
     }
     void convert(const char *inSep, const char *outSep)
     {
-        convertFile(kOwner, in.c_str(), out.c_str(), inSep, outSep);
+        convertFile(kOwner, wide(in).c_str(), wide(out).c_str(), inSep, outSep);
     }
     std::vector<MessageReport> only(const MessageReport &r) { return {r}; }
 
@@ -92,12 +92,12 @@ TEST_F(ConvertFile, BothFilesStayOpenSharedForReadingWhileSuccessIsShown)
     seenIn = &in;
     seenOut = &out;
     reportHook = [](const MessageReport &) {
-        HANDLE h = CreateFileA(seenIn->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+        HANDLE h = CreateFileW(wide(*seenIn).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                OPEN_EXISTING, 0, NULL);
         writeIn = h != INVALID_HANDLE_VALUE;
         if (writeIn)
             CloseHandle(h);
-        h = CreateFileA(seenOut->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+        h = CreateFileW(wide(*seenOut).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                         OPEN_EXISTING, 0, NULL);
         writeOut = h != INVALID_HANDLE_VALUE;
         if (writeOut)
@@ -143,12 +143,12 @@ TEST_F(ConvertFile, MissingInputOrEmptyPaths)
     EXPECT_FALSE(fileExists(out));
 
     clearReports();
-    convertFile(kOwner, "", out.c_str(), SEP_UNIX, SEP_WINDOWS);
+    convertFile(kOwner, L"", wide(out).c_str(), SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoOpen), reports);
 
     clearReports();
     writeBytes(in, "a\nb");
-    convertFile(kOwner, in.c_str(), "", SEP_UNIX, SEP_WINDOWS);
+    convertFile(kOwner, wide(in).c_str(), L"", SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoCreate), reports);
 }
 
@@ -158,7 +158,7 @@ TEST_F(ConvertFile, InputWithoutASizeIsReportedAsNotOpened)
     std::string pipe;
     HANDLE server = makeSizelessPipe(&pipe);
     ASSERT_NE(INVALID_HANDLE_VALUE, server);
-    convertFile(kOwner, pipe.c_str(), out.c_str(), SEP_UNIX, SEP_WINDOWS);
+    convertFile(kOwner, wide(pipe).c_str(), wide(out).c_str(), SEP_UNIX, SEP_WINDOWS);
     CloseHandle(server);
     EXPECT_EQ(only(kNoOpen), reports);
     EXPECT_FALSE(fileExists(out));
@@ -167,7 +167,7 @@ TEST_F(ConvertFile, InputWithoutASizeIsReportedAsNotOpened)
 TEST_F(ConvertFile, SamePathForInputAndOutputLeavesTheInputAlone)
 {
     writeBytes(in, "keep\nme\n");
-    convertFile(kOwner, in.c_str(), in.c_str(), SEP_UNIX, SEP_WINDOWS);
+    convertFile(kOwner, wide(in).c_str(), wide(in).c_str(), SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoCreate), reports);
     EXPECT_EQ("keep\nme\n", readBytes(in));
 }
@@ -175,7 +175,7 @@ TEST_F(ConvertFile, SamePathForInputAndOutputLeavesTheInputAlone)
 TEST_F(ConvertFile, InputHeldOpenForWritingElsewhereCannotBeOpened)
 {
     writeBytes(in, "a\nb");
-    HANDLE other = CreateFileA(in.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE other = CreateFileW(wide(in).c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, other);
     convert(SEP_UNIX, SEP_WINDOWS);
     CloseHandle(other);
@@ -220,7 +220,7 @@ TEST_F(ConvertFile, ReadDeliveringLessThanTheSizeIsReported)
     const char *sysFile = "Z:\\sys\\devices\\system\\cpu\\online";
     if (!fileExists(sysFile))
         GTEST_SKIP() << "no /sys/devices/system/cpu/online on this machine";
-    convertFile(kOwner, sysFile, out.c_str(), SEP_UNIX, SEP_WINDOWS);
+    convertFile(kOwner, wide(sysFile).c_str(), wide(out).c_str(), SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoRead), reports);
     EXPECT_FALSE(fileExists(out));
 }
@@ -244,7 +244,7 @@ TEST_F(ConvertFile, FailedWriteToADeviceIsReportedAndTheDeviceKept)
     if (full.empty() || !deviceExists(full.c_str()))
         GTEST_SKIP() << "no full device made at PELLMARK_FULL_DEVICE (making one needs root)";
     writeBytes(in, "a\nb\n");
-    convertFile(kOwner, in.c_str(), full.c_str(), SEP_UNIX, SEP_WINDOWS);
+    convertFile(kOwner, wide(in).c_str(), wide(full).c_str(), SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoWrite), reports);
     EXPECT_TRUE(deviceExists(full.c_str())) << "a device must never be deleted";
 }
@@ -260,7 +260,7 @@ TEST_F(ConvertFile, ShortWriteOnAFullDiskLeavesNoTruncatedFile)
     for (int i = 0; i < 20000; i++)
         text += "line\n";
     writeBytes(in, text);
-    convertFile(kOwner, in.c_str(), target.c_str(), SEP_UNIX, SEP_WINDOWS);
+    convertFile(kOwner, wide(in).c_str(), wide(target).c_str(), SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoWrite), reports);
     EXPECT_FALSE(fileExists(target));
 }
@@ -295,11 +295,11 @@ TEST_F(ConvertFile, BuffersAbove2GiBConvertAndDetectExactly)
         want += "line " + std::to_string(i) + "\r\n";
     }
     writeBytes(in, text);
-    EXPECT_EQ(FileFormat::Unix, detectFormat(in.c_str()));
+    EXPECT_EQ(FileFormat::Unix, detectFormat(wide(in).c_str()));
     convert(SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kSuccess), reports);
     EXPECT_TRUE(readBytes(out) == want) << "the CR LF result differs";
-    EXPECT_EQ(FileFormat::Windows, detectFormat(out.c_str()));
+    EXPECT_EQ(FileFormat::Windows, detectFormat(wide(out).c_str()));
 
     for (void *r : held)
         VirtualFree(r, 0, MEM_RELEASE);

@@ -21,7 +21,7 @@ protected:
     FileFormat detect(const std::string &bytes)
     {
         writeBytes(path, bytes);
-        return detectFormat(path.c_str());
+        return detectFormat(wide(path).c_str());
     }
 
     std::string dir, path;
@@ -42,7 +42,7 @@ TEST_F(DetectFormat, EachAnswerFromARealFile)
     HANDLE file = INVALID_HANDLE_VALUE;
     char *buf = NULL;
     uint32_t size = 0;
-    ASSERT_EQ(ReadOk, readWhole(path.c_str(), &file, &buf, &size));
+    ASSERT_EQ(ReadOk, readWhole(wide(path).c_str(), &file, &buf, &size));
     EXPECT_EQ(8u, size);
     EXPECT_EQ(size + 1, _msize(buf));
     EXPECT_EQ(std::string("one\ntwo\n", 9), std::string(buf, size + 1));
@@ -57,8 +57,8 @@ TEST_F(DetectFormat, CountsPastANulUnlikeTheConversion)
 
 TEST_F(DetectFormat, MissingFileIsUnknown)
 {
-    EXPECT_EQ(FileFormat::Unknown, detectFormat((dir + "absent.txt").c_str()));
-    EXPECT_EQ(FileFormat::Unknown, detectFormat(""));
+    EXPECT_EQ(FileFormat::Unknown, detectFormat(wide(dir + "absent.txt").c_str()));
+    EXPECT_EQ(FileFormat::Unknown, detectFormat(L""));
 }
 
 TEST_F(DetectFormat, InputWithoutASizeIsUnknown)
@@ -66,25 +66,25 @@ TEST_F(DetectFormat, InputWithoutASizeIsUnknown)
     std::string pipe;
     HANDLE server = makeSizelessPipe(&pipe);
     ASSERT_NE(INVALID_HANDLE_VALUE, server);
-    EXPECT_EQ(FileFormat::Unknown, detectFormat(pipe.c_str()));
+    EXPECT_EQ(FileFormat::Unknown, detectFormat(wide(pipe).c_str()));
     CloseHandle(server);
 }
 
 TEST_F(DetectFormat, FileHeldOpenWithoutSharingIsUnknown)
 {
     writeBytes(path, "a\nb\nc\n");
-    HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE other = CreateFileW(wide(path).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    EXPECT_EQ(FileFormat::Unknown, detectFormat(path.c_str()));
+    EXPECT_EQ(FileFormat::Unknown, detectFormat(wide(path).c_str()));
     CloseHandle(other);
-    EXPECT_EQ(FileFormat::Unix, detectFormat(path.c_str())) << "and answers once it is free";
+    EXPECT_EQ(FileFormat::Unix, detectFormat(wide(path).c_str())) << "and answers once it is free";
 }
 
 TEST_F(DetectFormat, ItsOwnHandleIsClosedAfterwards)
 {
     writeBytes(path, "a\nb\n");
-    ASSERT_EQ(FileFormat::Unix, detectFormat(path.c_str()));
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_EQ(FileFormat::Unix, detectFormat(wide(path).c_str()));
+    HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     EXPECT_NE(INVALID_HANDLE_VALUE, h) << "an exclusive open fails while detection holds the file";
     CloseHandle(h);
 }
@@ -93,7 +93,7 @@ TEST_F(DetectFormat, FilesOf4GiBOrJustBelowAreUnknown)
 {
     for (uint64_t size : {0x100000000ull, 0xFFFFFFFFull}) {
         ASSERT_TRUE(makeSparse(path, size));
-        EXPECT_EQ(FileFormat::Unknown, detectFormat(path.c_str())) << size;
+        EXPECT_EQ(FileFormat::Unknown, detectFormat(wide(path).c_str())) << size;
     }
 }
 
@@ -104,7 +104,7 @@ TEST_F(DetectFormat, ShortReadCountsNothing)
     const char *sysFile = "Z:\\sys\\devices\\system\\cpu\\online";
     if (!fileExists(sysFile))
         GTEST_SKIP() << "no /sys/devices/system/cpu/online on this machine";
-    EXPECT_EQ(FileFormat::Unknown, detectFormat(sysFile));
+    EXPECT_EQ(FileFormat::Unknown, detectFormat(wide(sysFile).c_str()));
 }
 
 } // namespace

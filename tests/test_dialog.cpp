@@ -43,9 +43,9 @@ bool isDialog(HWND h)
 
 std::string windowText(HWND h)
 {
-    char buf[512] = "";
-    GetWindowTextA(h, buf, sizeof(buf));
-    return buf;
+    wchar_t buf[512] = L"";
+    GetWindowTextW(h, buf, 512);
+    return utf8(buf);
 }
 
 void CALLBACK aboutStep2(HWND, UINT, UINT_PTR timer, DWORD)
@@ -91,7 +91,7 @@ void CALLBACK driveStep(HWND, UINT, UINT_PTR timer, DWORD)
         if (drv.cancel) {
             PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
         } else {
-            SetDlgItemTextA(h, kFileNameCombo, drv.typePath.c_str());
+            SetDlgItemTextW(h, kFileNameCombo, wide(drv.typePath).c_str());
             PostMessageA(h, WM_COMMAND, IDOK, 0);
         }
     } else if (windowText(h) == "About This Program") {
@@ -131,7 +131,7 @@ LRESULT CALLBACK asOnWindows(HWND h, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == BM_CLICK && !IsWindowEnabled(h))
         return 0;
-    return CallWindowProcA((WNDPROC)GetPropA(h, "wineProc"), h, msg, wParam, lParam);
+    return CallWindowProcW((WNDPROC)GetPropA(h, "wineProc"), h, msg, wParam, lParam);
 }
 
 class MainDialog : public ::testing::Test {
@@ -142,11 +142,11 @@ protected:
         drv = Driver();
         drv.hook = SetWindowsHookExA(WH_CBT, cbtProc, NULL, GetCurrentThreadId());
         dir = makeTempDir();
-        dlg = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0);
+        dlg = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, 0);
         ASSERT_NE((HWND)NULL, dlg) << "needs an X display";
         for (int i = 0; i < 6; i++) {
             HWND b = GetDlgItem(dlg, i < 3 ? kInIds[i] : kOutIds[i - 3]);
-            SetPropA(b, "wineProc", (HANDLE)SetWindowLongPtrA(b, GWLP_WNDPROC, (LONG_PTR)asOnWindows));
+            SetPropA(b, "wineProc", (HANDLE)SetWindowLongPtrW(b, GWLP_WNDPROC, (LONG_PTR)asOnWindows));
         }
         ShowWindow(dlg, SW_SHOW);
     }
@@ -164,12 +164,13 @@ protected:
     void click(int id) { SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0); }
     void command(int id) { SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     std::string text(int id) { return windowText(GetDlgItem(dlg, id)); }
-    void setText(int id, const std::string &s) { SetDlgItemTextA(dlg, id, s.c_str()); }
-    // As the user types: one WM_CHAR a character, so the box's limit applies.
+    // As a paste does.
+    void setText(int id, const std::string &s) { SetDlgItemTextW(dlg, id, wide(s).c_str()); }
+    // As the user types: one WM_CHAR a UTF-16 unit, so the box's limit applies.
     void type(int id, const std::string &s)
     {
-        for (char c : s)
-            SendDlgItemMessageA(dlg, id, WM_CHAR, (unsigned char)c, 0);
+        for (wchar_t c : wide(s))
+            SendDlgItemMessageW(dlg, id, WM_CHAR, c, 0);
     }
     void browseInput(const std::string &path)
     {
@@ -244,7 +245,7 @@ TEST_F(MainDialog, ConvertNamesTheMissingFormat)
 
     clearReports();
     DestroyWindow(dlg);
-    dlg = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0);
+    dlg = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, 0);
     click(IDC_IN_MAC);
     command(IDC_CONVERT);
     const MessageReport noOut = {dlg, "No output format was specified!", "Error", IconError};
@@ -274,14 +275,14 @@ TEST_F(MainDialog, ATypedPathOfTheLongestLengthIsConvertedExactly)
 {
     // 259 characters is the longest path a box takes; a 260th typed character is refused,
     // so no other file than the one typed can be read.
-    std::string in = dir + "in";
-    in += std::string(259 - in.size() - 4, 'p') + ".txt";
-    ASSERT_EQ(259u, in.size());
+    size_t dirChars = wide(dir).size();
+    std::string in = dir + "in" + std::string(259 - dirChars - 6, 'p') + ".txt";
+    ASSERT_EQ(259u, wide(in).size());
     writeBytes(in, "x\ny\n");
     ASSERT_EQ("x\ny\n", readBytes(in)) << "the file system refuses such a long name";
     type(IDC_INPUT_PATH, in + "q");
     EXPECT_EQ(in, text(IDC_INPUT_PATH));
-    std::string out = dir + "out" + std::string(259 - dir.size() - 7, 'p') + ".txt";
+    std::string out = dir + "out" + std::string(259 - dirChars - 7, 'p') + ".txt";
     type(IDC_OUTPUT_PATH, out + "q");
     EXPECT_EQ(out, text(IDC_OUTPUT_PATH));
     click(IDC_IN_UNIX);
@@ -313,6 +314,50 @@ TEST_F(MainDialog, BrowsingDetectsAndChecksTheInputFormat)
     browseInput(dir + "win.txt");
     EXPECT_EQ("C--|x--", formats());
     EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(MainDialog, AnyNameReachesItsOwnFileAndNoOther)
+{
+    // Under code page 1252, Ł and ź have look-alikes (L, z) and the other names none at all.
+    ASSERT_EQ(1252u, GetACP()) << "the test runner pins the code page with LANG";
+    ASSERT_TRUE(CreateDirectoryW(wide(dir + "Łukasz 😀").c_str(), NULL));
+    const struct {
+        std::string folder, name;
+    } cases[] = {{"", "Łódź.txt"}, {"", "Привет.txt"}, {"", "Καλημέρα.txt"}, {"", "日本.txt"},
+                 {"", "😀 emoji.txt"}, {"Łukasz 😀\\", "Привет.txt"}};
+    const std::string lookAlikes[] = {"Lódz.txt", "out Lódz.txt", "back Lódz.txt"};
+    for (const std::string &l : lookAlikes)
+        writeBytes(dir + l, "a different file\n");
+    const MessageReport ok = {nullptr, "File converted successfully!", "Success", IconInfo};
+
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.folder + c.name);
+        clearReports();
+        std::string at = dir + c.folder;
+        std::string in = at + c.name, out = at + "out " + c.name, back = at + "back " + c.name;
+        writeBytes(in, "the real file\r");
+        // Picked in the open dialog and detected from the named file: Mac, not the look-alike's Unix.
+        browseInput(in);
+        EXPECT_EQ(in, text(IDC_INPUT_PATH));
+        EXPECT_EQ('C', formats()[2]);
+        // Picked in the save dialog.
+        drv.typePath = out;
+        command(IDC_OUTPUT_BROWSE);
+        EXPECT_EQ(out, text(IDC_OUTPUT_PATH));
+        click(IDC_OUT_WINDOWS);
+        command(IDC_CONVERT);
+        EXPECT_EQ("the real file\r\n", readBytes(out));
+        // Typed, and back again.
+        setText(IDC_INPUT_PATH, out);
+        setText(IDC_OUTPUT_PATH, back);
+        click(IDC_OUT_UNIX);
+        click(IDC_IN_WINDOWS);
+        command(IDC_CONVERT);
+        EXPECT_EQ("the real file\n", readBytes(back));
+        EXPECT_EQ(std::vector<MessageReport>({ok, ok}), reports);
+    }
+    for (const std::string &l : lookAlikes)
+        EXPECT_EQ("a different file\n", readBytes(dir + l)) << l;
 }
 
 TEST_F(MainDialog, DetectionOverridesTheSameFormatOnTheOutput)
@@ -404,7 +449,7 @@ TEST_F(MainDialog, ExitAndTheCloseBoxEndTheDialogWithZero)
         closeMsg = how == 0 ? WM_COMMAND : WM_CLOSE;
         closeWParam = how == 0 ? IDC_EXIT : 0;
         HHOOK h = SetWindowsHookExA(WH_CBT, Poster::proc, NULL, GetCurrentThreadId());
-        INT_PTR res = DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0);
+        INT_PTR res = DialogBoxParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, 0);
         UnhookWindowsHookEx(h);
         EXPECT_EQ(0, res) << (how == 0 ? "Exit" : "close box");
     }
@@ -481,7 +526,7 @@ std::string overflows(HWND dlg)
 TEST_F(MainDialog, EveryTextFitsItsControlInTheDialogFont)
 {
     EXPECT_EQ("", overflows(dlg));
-    HWND about = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), dlg, AboutDlgProc, 0);
+    HWND about = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), dlg, AboutDlgProc, 0);
     ASSERT_NE((HWND)NULL, about);
     EXPECT_EQ("", overflows(about));
     DestroyWindow(about);

@@ -2,13 +2,29 @@
 
 #include <vector>
 
+std::wstring wide(const std::string &utf8)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), NULL, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &w[0], n);
+    return w;
+}
+
+std::string utf8(const std::wstring &w)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), NULL, 0, NULL, NULL);
+    std::string s(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, NULL, NULL);
+    return s;
+}
+
 std::string makeTempDir()
 {
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
     for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; n++) {
-        std::string dir = std::string(base) + "pellmark-" + std::to_string(n);
-        if (CreateDirectoryA(dir.c_str(), NULL))
+        std::string dir = utf8(base) + "pellmark-" + std::to_string(n);
+        if (CreateDirectoryW(wide(dir).c_str(), NULL))
             return dir + "\\";
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             return std::string();
@@ -17,26 +33,26 @@ std::string makeTempDir()
 
 void removeTree(const std::string &dir)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((dir + "*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(wide(dir + "*").c_str(), &fd);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = fd.cFileName;
+            std::string name = utf8(fd.cFileName);
             if (name == "." || name == "..")
                 continue;
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 removeTree(dir + name + "\\");
             else
-                DeleteFileA((dir + name).c_str());
-        } while (FindNextFileA(find, &fd));
+                DeleteFileW(wide(dir + name).c_str());
+        } while (FindNextFileW(find, &fd));
         FindClose(find);
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(wide(dir).c_str());
 }
 
 void writeBytes(const std::string &path, const std::string &bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
@@ -46,7 +62,7 @@ void writeBytes(const std::string &path, const std::string &bytes)
 
 std::string readBytes(const std::string &path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+    HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                            OPEN_EXISTING, 0, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return "<missing>";
@@ -61,12 +77,12 @@ std::string readBytes(const std::string &path)
 
 bool fileExists(const std::string &path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool makeSparse(const std::string &path, uint64_t size)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     LARGE_INTEGER pos;
@@ -79,5 +95,5 @@ bool makeSparse(const std::string &path, uint64_t size)
 HANDLE makeSizelessPipe(std::string *path)
 {
     *path = "\\\\.\\pipe\\pellmark-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
-    return CreateNamedPipeA(path->c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, NULL);
+    return CreateNamedPipeW(wide(*path).c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, NULL);
 }

@@ -1,4 +1,5 @@
-// Real files for the tests that run under Wine.
+// Real files for the tests that run under Wine. Paths are UTF-8 here and reach the file
+// system through the W functions, so that a test can name any file a user can.
 #ifndef PELLMARK_WINFILES_H
 #define PELLMARK_WINFILES_H
 
@@ -6,6 +7,10 @@
 #include <stdint.h>
 
 #include <string>
+
+// UTF-8 to UTF-16 and back.
+std::wstring wide(const std::string &utf8);
+std::string utf8(const std::wstring &w);
 
 // A new empty folder of its own for one test, removed with everything in it by removeTree.
 std::string makeTempDir();

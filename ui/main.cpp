@@ -9,7 +9,8 @@ int appMain(HINSTANCE inst)
 {
     INITCOMMONCONTROLSEX icc = {sizeof(INITCOMMONCONTROLSEX), 0};
     InitCommonControlsEx(&icc);
-    if (DialogBoxParamA(inst, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc, 0) == -1)
+    // A Unicode window, so that its path boxes hold any name.
+    if (DialogBoxParamW(inst, MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, 0) == -1)
         showReport(NULL, "Creation of main window failed!", "Error", IconError);
     return 0;
 }

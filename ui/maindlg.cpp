@@ -8,13 +8,15 @@
 #include "report.h"
 #include "resource.h"
 
-// Path buffers hold 260 bytes with the terminator. The boxes take one character
+// Paths are UTF-16 from the boxes and file dialogs to the engine: through the code page a
+// name it cannot hold turns into a look-alike's name, or into one that opens nothing.
+// Path buffers hold 260 characters with the terminator. The boxes take one character
 // less, so that what the user typed is exactly what is read back and converted.
 #define PATH_BUF 260
 #define PATH_CHARS (PATH_BUF - 1)
 
 // The structure without the later extension fields, which every Windows version accepts.
-static_assert(sizeof(void *) != 4 || offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+static_assert(sizeof(void *) != 4 || offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR) == 76,
               "76 bytes in the 32-bit build");
 
 // Indexed by format - 1, in the order of the radio buttons.
@@ -40,31 +42,31 @@ static void onInit(HWND dlg)
     SendMessageA(dlg, WM_SETICON, ICON_SMALL, (LPARAM)small);
     HANDLE big = LoadImageA(self, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
     SendMessageA(dlg, WM_SETICON, ICON_BIG, (LPARAM)big);
-    SendDlgItemMessageA(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
-    SendDlgItemMessageA(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
+    SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
+    SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
 }
 
 // Shows the open or save dialog; path receives the choice. Returns 0 when cancelled.
-static BOOL askPath(HWND dlg, char *path, DWORD flags, BOOL save)
+static BOOL askPath(HWND dlg, wchar_t *path, DWORD flags, BOOL save)
 {
-    OPENFILENAMEA ofn;
+    OPENFILENAMEW ofn;
     ZeroMemory(&ofn, sizeof(ofn));
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     ofn.hwndOwner = dlg;
-    ofn.lpstrFilter = "Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
+    ofn.lpstrFilter = L"Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
     ofn.lpstrFile = path;
     ofn.nMaxFile = PATH_BUF;
-    ofn.lpstrDefExt = "txt";
+    ofn.lpstrDefExt = L"txt";
     ofn.Flags = flags;
-    return save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    return save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
 }
 
 static void onBrowseInput(HWND dlg)
 {
-    char path[PATH_BUF] = "";
+    wchar_t path[PATH_BUF] = L"";
     if (!askPath(dlg, path, OFN_EXPLORER | OFN_HIDEREADONLY, FALSE))
         return;
-    SendDlgItemMessageA(dlg, IDC_INPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
+    SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
 
     FileFormat fmt = detectFormat(path);
     if (fmt == FileFormat::Unknown) {
@@ -75,24 +77,24 @@ static void onBrowseInput(HWND dlg)
     int in = IDC_IN_WINDOWS + (int)fmt - 1;
     // An earlier output choice may have disabled it, and a disabled button ignores clicks.
     enableItem(dlg, in, TRUE);
-    SendDlgItemMessageA(dlg, in + 4, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendDlgItemMessageW(dlg, in + 4, BM_SETCHECK, BST_UNCHECKED, 0);
     // The click comes back as this button's command, which withdraws the format from the output.
-    SendDlgItemMessageA(dlg, in, BM_CLICK, 0, 0);
+    SendDlgItemMessageW(dlg, in, BM_CLICK, 0, 0);
 }
 
 static void onBrowseOutput(HWND dlg)
 {
-    char path[PATH_BUF] = "";
+    wchar_t path[PATH_BUF] = L"";
     if (!askPath(dlg, path, OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, TRUE))
         return;
-    SendDlgItemMessageA(dlg, IDC_OUTPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
+    SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
 }
 
 // The separator of the first checked of the three buttons from first on, or null.
 static const char *checkedSep(HWND dlg, int first)
 {
     for (int i = 0; i < 3; i++) {
-        if (SendDlgItemMessageA(dlg, first + i, BM_GETCHECK, 0, 0) == BST_CHECKED)
+        if (SendDlgItemMessageW(dlg, first + i, BM_GETCHECK, 0, 0) == BST_CHECKED)
             return seps[i];
     }
     return NULL;
@@ -100,10 +102,10 @@ static const char *checkedSep(HWND dlg, int first)
 
 static void onConvert(HWND dlg)
 {
-    char inPath[PATH_BUF] = {0};
-    char outPath[PATH_BUF] = {0};
-    SendDlgItemMessageA(dlg, IDC_INPUT_PATH, WM_GETTEXT, PATH_BUF, (LPARAM)inPath);
-    SendDlgItemMessageA(dlg, IDC_OUTPUT_PATH, WM_GETTEXT, PATH_BUF, (LPARAM)outPath);
+    wchar_t inPath[PATH_BUF] = {0};
+    wchar_t outPath[PATH_BUF] = {0};
+    SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_GETTEXT, PATH_BUF, (LPARAM)inPath);
+    SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_GETTEXT, PATH_BUF, (LPARAM)outPath);
 
     const char *inSep = checkedSep(dlg, IDC_IN_WINDOWS);
     if (inSep == NULL) {
@@ -120,7 +122,7 @@ static void onConvert(HWND dlg)
 
 static void onAbout(HWND dlg)
 {
-    if (DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), dlg, AboutDlgProc, 0) == -1)
+    if (DialogBoxParamW(GetModuleHandleA(NULL), MAKEINTRESOURCEW(IDD_ABOUT), dlg, AboutDlgProc, 0) == -1)
         showReport(dlg, "About dialog failed!", "Error", IconInfo);
 }
 

@@ -4,6 +4,8 @@
 OUT=$(dirname "$JOB")
 BUILD=$(dirname "$OUT")
 
+# Code page 1252, as on the host (scripts/test says why).
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
 startDisplay
 startWine
 
