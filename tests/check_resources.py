@@ -256,6 +256,20 @@ def check_manifest(res, arch):
         check('common controls dependency', dict(deps[0].attrib),
               {'type': 'win32', 'name': 'Microsoft.Windows.Common-Controls', 'version': '6.0.0.0',
                'processorArchitecture': arch, 'publicKeyToken': '6595b64144ccf1df', 'language': '*'})
+    # Windows' own reading of the program: run as the user (no virtualized writes), and the
+    # systems it was made for.
+    v3, compat = '{urn:schemas-microsoft-com:asm.v3}', '{urn:schemas-microsoft-com:compatibility.v1}'
+    levels = root.findall('/'.join(v3 + t for t in
+                                   ('trustInfo', 'security', 'requestedPrivileges', 'requestedExecutionLevel')))
+    check('requested execution level', [dict(l.attrib) for l in levels], [{'level': 'asInvoker', 'uiAccess': 'false'}])
+    systems = root.findall(compat + 'compatibility/' + compat + 'application/' + compat + 'supportedOS')
+    check('supported systems', [o.get('Id') for o in systems], [
+        '{e2011457-1546-43c5-a5fe-008deee3d3f0}',  # Vista
+        '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}',  # 7
+        '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}',  # 8
+        '{1f676c76-80e1-4239-95bb-83d0f6d0da78}',  # 8.1
+        '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}',  # 10 and 11
+    ])
 
 
 def check_version(pe, res):
