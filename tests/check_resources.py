@@ -92,8 +92,8 @@ OLD_WINDOWS_IMPORTS = {
         '__setusermatherr', '_amsg_exit', '_cexit', '_initterm', '_iob', '_onexit', 'abort', 'calloc',
         'exit', 'fprintf', 'free', 'fwrite', 'malloc', 'memcpy', 'signal', 'strlen', 'strncmp', 'vfprintf'},
     'USER32.DLL': {
-        'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA', 'MessageBoxA',
-        'SendDlgItemMessageW', 'SendMessageA'},
+        'CheckRadioButton', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA',
+        'MessageBoxA', 'SendDlgItemMessageW', 'SendMessageA'},
 }
 
 failures = []

@@ -19,6 +19,8 @@ const int kReadOnlyBox = 0x410;   // chx1, "Open as read-only"
 struct Driver {
     std::string typePath;    // for a file dialog: type this and press OK
     bool cancel = false;     // for a file dialog: press Cancel instead
+    bool elsewhere = false;  // for a file dialog: first make another window active
+    HWND other = NULL;       // that window
     int fileDialogs = 0;
     std::string fileDialog;  // what the last file dialog offered, as fileDialogSeen says it
     int aboutBoxes = 0;
@@ -88,6 +90,12 @@ void CALLBACK driveStep(HWND, UINT, UINT_PTR timer, DWORD)
     if (GetDlgItem(h, kFileNameCombo) != NULL) {
         drv.fileDialogs++;
         drv.fileDialog = fileDialogSeen(h);
+        if (drv.elsewhere && drv.other == NULL) {
+            // The user turns to another window while the dialog works on the choice.
+            drv.other = CreateWindowExW(0, L"Static", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 60, 20,
+                                        NULL, NULL, NULL, NULL);
+            SetActiveWindow(drv.other);
+        }
         if (drv.cancel) {
             PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
         } else {
@@ -125,12 +133,16 @@ LRESULT CALLBACK cbtProc(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(drv.hook, code, wParam, lParam);
 }
 
-// Windows drops BM_CLICK on a disabled button; Wine acts on it. The radio buttons are held
-// to Windows' way, so that a click the dialog sends before enabling a button is lost here too.
+// Windows drops BM_CLICK on a disabled button, and may drop it while the dialog is not the
+// active window; Wine acts on it. The radio buttons are held to Windows' way, so that a
+// click the dialog relies on is lost here too.
+int droppedClicks;
 LRESULT CALLBACK asOnWindows(HWND h, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == BM_CLICK && !IsWindowEnabled(h))
+    if (msg == BM_CLICK && (!IsWindowEnabled(h) || GetActiveWindow() != GetParent(h))) {
+        droppedClicks++;
         return 0;
+    }
     return CallWindowProcW((WNDPROC)GetPropA(h, "wineProc"), h, msg, wParam, lParam);
 }
 
@@ -154,6 +166,8 @@ protected:
     {
         if (dlg)
             DestroyWindow(dlg);
+        if (drv.other)
+            DestroyWindow(drv.other);
         UnhookWindowsHookEx(drv.hook);
         removeTree(dir);
         clearReports();
@@ -161,7 +175,12 @@ protected:
 
     bool checked(int id) { return SendDlgItemMessageA(dlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     bool enabled(int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != FALSE; }
-    void click(int id) { SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0); }
+    // As the user clicks, which also makes the dialog the active window.
+    void click(int id)
+    {
+        SetActiveWindow(dlg);
+        SendDlgItemMessageA(dlg, id, BM_CLICK, 0, 0);
+    }
     void command(int id) { SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     std::string text(int id) { return windowText(GetDlgItem(dlg, id)); }
     // As a paste does.
@@ -313,6 +332,13 @@ TEST_F(MainDialog, BrowsingDetectsAndChecksTheInputFormat)
     EXPECT_EQ("x-C|C-x", formats());
     browseInput(dir + "win.txt");
     EXPECT_EQ("C--|x--", formats());
+
+    // With the user in another window, the detected button's click may be dropped.
+    droppedClicks = 0;
+    drv.elsewhere = true;
+    browseInput(dir + "unix.txt");
+    EXPECT_EQ(1, droppedClicks) << "the click was not dropped: this step shows nothing";
+    EXPECT_EQ("-C-|-x-", formats());
     EXPECT_TRUE(reports.empty());
 }
 

@@ -61,6 +61,14 @@ static BOOL askPath(HWND dlg, wchar_t *path, DWORD flags, BOOL save)
     return save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
 }
 
+// What a click on an input format button does. Windows may drop the click itself while the
+// dialog is not the active window, as when the user turned elsewhere during a long detection.
+static void checkInput(HWND dlg, int in)
+{
+    CheckRadioButton(dlg, IDC_IN_WINDOWS, IDC_IN_MAC, in);
+    withdrawFormat(dlg, IDC_OUT_WINDOWS, in - IDC_IN_WINDOWS);
+}
+
 static void onBrowseInput(HWND dlg)
 {
     wchar_t path[PATH_BUF] = L"";
@@ -80,6 +88,8 @@ static void onBrowseInput(HWND dlg)
     SendDlgItemMessageW(dlg, in + 4, BM_SETCHECK, BST_UNCHECKED, 0);
     // The click comes back as this button's command, which withdraws the format from the output.
     SendDlgItemMessageW(dlg, in, BM_CLICK, 0, 0);
+    if (SendDlgItemMessageW(dlg, in, BM_GETCHECK, 0, 0) != BST_CHECKED)
+        checkInput(dlg, in);
 }
 
 static void onBrowseOutput(HWND dlg)
