@@ -80,7 +80,7 @@ SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'COMCTL32.DLL', 'COMDLG32.DLL', 'MS
 # only after checking the first Windows that has it.
 OLD_WINDOWS_IMPORTS = {
     'COMCTL32.DLL': {'InitCommonControlsEx'},
-    'COMDLG32.DLL': {'GetOpenFileNameW', 'GetSaveFileNameW'},
+    'COMDLG32.DLL': {'CommDlgExtendedError', 'GetOpenFileNameW', 'GetSaveFileNameW'},
     'KERNEL32.DLL': {
         'CloseHandle', 'CreateFileW', 'DeleteCriticalSection', 'DeleteFileW', 'EnterCriticalSection',
         'FreeLibrary', 'GetFileSize', 'GetFileType', 'GetLastError', 'GetModuleHandleA', 'GetProcAddress',

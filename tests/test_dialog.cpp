@@ -417,7 +417,7 @@ TEST_F(MainDialog, UndetectableOrMissingFileAsksForAManualChoice)
     EXPECT_EQ(expected, reports);
 }
 
-TEST_F(MainDialog, CancelledBrowsingChangesNothing)
+TEST_F(MainDialog, CancelledOrFailedBrowsingChangesNothing)
 {
     setText(IDC_INPUT_PATH, "typed in");
     setText(IDC_OUTPUT_PATH, "typed out");
@@ -430,6 +430,24 @@ TEST_F(MainDialog, CancelledBrowsingChangesNothing)
     EXPECT_EQ("typed out", text(IDC_OUTPUT_PATH));
     EXPECT_EQ("-C-|-x-", formats());
     EXPECT_TRUE(reports.empty());
+
+    // A real file whose path is longer than the dialogs' buffer: the dialog fails, which is
+    // not a cancel, and the user is told. One character too long: Wine's dialog builds the
+    // path in a buffer of MAX_PATH itself, and crashes on a path much longer.
+    std::string longDir = dir + std::string(150, 'd') + "\\";
+    ASSERT_TRUE(CreateDirectoryW(wide(longDir).c_str(), NULL));
+    std::string longPath = longDir + std::string(260 - wide(longDir).size() - 4, 'f') + ".txt";
+    ASSERT_EQ(260u, wide(longPath).size());
+    writeBytes(longPath, "1\r\n2\r\n");
+    ASSERT_EQ("1\r\n2\r\n", readBytes(longPath));
+    drv.cancel = false;
+    browseInput(longPath);
+    EXPECT_EQ(3, drv.fileDialogs);
+    EXPECT_EQ("typed in", text(IDC_INPUT_PATH));
+    EXPECT_EQ("typed out", text(IDC_OUTPUT_PATH));
+    EXPECT_EQ("-C-|-x-", formats());
+    const MessageReport tooLong = {dlg, "The chosen path is too long!", "Error", IconError};
+    EXPECT_EQ(std::vector<MessageReport>({tooLong}), reports);
 }
 
 TEST_F(MainDialog, OutputBrowsingFillsThePathAndDetectsNothing)

@@ -46,7 +46,8 @@ static void onInit(HWND dlg)
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
 }
 
-// Shows the open or save dialog; path receives the choice. Returns 0 when cancelled.
+// Shows the open or save dialog; path receives the choice. Returns 0 when cancelled, and
+// also when the dialog failed, which it then tells the user: failing is not cancelling.
 static BOOL askPath(HWND dlg, wchar_t *path, DWORD flags, BOOL save)
 {
     OPENFILENAMEW ofn;
@@ -58,7 +59,14 @@ static BOOL askPath(HWND dlg, wchar_t *path, DWORD flags, BOOL save)
     ofn.nMaxFile = PATH_BUF;
     ofn.lpstrDefExt = L"txt";
     ofn.Flags = flags;
-    return save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    if (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))
+        return TRUE;
+    DWORD err = CommDlgExtendedError();
+    if (err == FNERR_BUFFERTOOSMALL)
+        showReport(dlg, "The chosen path is too long!", "Error", IconError);
+    else if (err != 0)
+        showReport(dlg, "File dialog failed!", "Error", IconError);
+    return FALSE;
 }
 
 // What a click on an input format button does. Windows may drop the click itself while the
