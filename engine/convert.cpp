@@ -2,34 +2,10 @@
 
 #include "convert.h"
 #include "measure.h"
+#include "output.h"
 #include "readwhole.h"
 #include "replace.h"
 #include "report.h"
-
-static void writeResult(HWND owner, const wchar_t *outPath, const char *result, uint32_t len)
-{
-    HANDLE out = CreateFileW(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_ARCHIVE, NULL);
-    if (out == INVALID_HANDLE_VALUE) {
-        showReport(owner, "Could not create the output file!", "Error", IconError);
-        return;
-    }
-
-    // A full disk may take part of the data and still report success: check the count.
-    DWORD written = 0;
-    if (WriteFile(out, result, len, &written, NULL) && written == len) {
-        showReport(NULL, "File converted successfully!", "Success", IconInfo);
-        CloseHandle(out);
-        return;
-    }
-
-    showReport(owner, "Could not write the output file!", "Error", IconError);
-    // A truncated file would pass for a good result; a device is not ours to delete.
-    int isDisk = GetFileType(out) == FILE_TYPE_DISK;
-    CloseHandle(out);
-    if (isDisk)
-        DeleteFileW(outPath);
-}
 
 static void convertText(HWND owner, const char *src, const wchar_t *outPath,
                         const char *inSep, const char *outSep)
@@ -39,7 +15,7 @@ static void convertText(HWND owner, const char *src, const wchar_t *outPath,
     if (!replaceStr(src, inSep, outSep, &result) || measureStr(result, MAX_MEASURE, &len) < 0)
         showReport(NULL, "File Conversion Error", "Error", IconError);
     else
-        writeResult(owner, outPath, result, len);
+        writeOutput(owner, outPath, result, len);
     free(result);
 }
 

@@ -74,19 +74,21 @@ VERSION_STRINGS = [
 CLASS_ORDINALS = {0x80: 'Button', 0x81: 'Edit', 0x82: 'Static', 0x83: 'ListBox', 0x84: 'ScrollBar', 0x85: 'ComboBox'}
 SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'COMCTL32.DLL', 'COMDLG32.DLL', 'MSVCRT.DLL', 'GDI32.DLL', 'ADVAPI32.DLL'}
 
-# The released program is for Windows 2000 and later, and asks for no more than Windows NT 4.0
-# with the common controls of Internet Explorer 4: subsystem 4.0, and only functions that
-# system has (paths go through the W functions, which Windows 98 lacks). Add a function here
+# The released program is for Windows 2000 and later: subsystem 4.0, and only functions that
+# Windows 2000 has. All but ReplaceFileW are in NT 4.0 with the common controls of Internet
+# Explorer 4; paths go through the W functions, which Windows 98 lacks. Add a function here
 # only after checking the first Windows that has it.
 OLD_WINDOWS_IMPORTS = {
     'COMCTL32.DLL': {'InitCommonControlsEx'},
     'COMDLG32.DLL': {'CommDlgExtendedError', 'GetOpenFileNameW', 'GetSaveFileNameW'},
     'KERNEL32.DLL': {
         'CloseHandle', 'CreateFileW', 'DeleteCriticalSection', 'DeleteFileW', 'EnterCriticalSection',
-        'FreeLibrary', 'GetFileSize', 'GetFileType', 'GetLastError', 'GetModuleHandleA', 'GetProcAddress',
-        'GetStartupInfoA', 'InitializeCriticalSection', 'LeaveCriticalSection', 'LoadLibraryA', 'ReadFile',
-        'SetLastError', 'SetUnhandledExceptionFilter', 'Sleep', 'TlsGetValue', 'VirtualProtect',
-        'VirtualQuery', 'WriteFile'},
+        'FreeLibrary', 'GetCurrentProcessId', 'GetFileAttributesW', 'GetFileInformationByHandle',
+        'GetFileSize', 'GetFileType', 'GetFullPathNameW', 'GetLastError', 'GetModuleHandleA',
+        'GetProcAddress', 'GetStartupInfoA', 'GetTickCount', 'InitializeCriticalSection',
+        'LeaveCriticalSection', 'LoadLibraryA', 'MoveFileW', 'ReadFile', 'ReplaceFileW', 'SetLastError',
+        'SetUnhandledExceptionFilter', 'Sleep', 'TlsGetValue', 'VirtualProtect', 'VirtualQuery',
+        'WriteFile'},
     'MSVCRT.DLL': {
         '__getmainargs', '__initenv', '__p__acmdln', '__p__commode', '__p__fmode', '__set_app_type',
         '__setusermatherr', '_amsg_exit', '_cexit', '_initterm', '_iob', '_onexit', 'abort', 'calloc',
@@ -373,7 +375,7 @@ def main():
         check('OS version', (pe.OPTIONAL_HEADER.MajorOperatingSystemVersion, pe.OPTIONAL_HEADER.MinorOperatingSystemVersion), (4, 0))
         got = imports(pe)
         newer = sorted('%s!%s' % (d, f) for d in got for f in got[d] - OLD_WINDOWS_IMPORTS.get(d, set()))
-        check('imports that Windows 98 and NT 4.0 lack', newer, [])
+        check('imports that Windows 2000 lacks', newer, [])
     dlls = {e.dll.decode().upper() for e in pe.DIRECTORY_ENTRY_IMPORT}
     check('only system DLLs imported (static runtime)', sorted(dlls - SYSTEM_DLLS), [])
 

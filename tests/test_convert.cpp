@@ -128,12 +128,41 @@ TEST_F(ConvertFile, StopsAtTheFirstNul)
     EXPECT_EQ(only(kSuccess), reports);
 }
 
-TEST_F(ConvertFile, ExistingLongerOutputIsOverwrittenWhole)
+TEST_F(ConvertFile, AnExistingOutputIsReplacedWholeOrNotAtAll)
 {
     writeBytes(in, "1\r\n2\r\n");
     writeBytes(out, std::string(5000, 'z'));
     convert(SEP_WINDOWS, SEP_UNIX);
     EXPECT_EQ("1\n2\n", readBytes(out));
+
+    // Its marks stay: hidden stays hidden, a new text is to be backed up (archive).
+    const std::wstring o = wide(out);
+    for (DWORD marks : {(DWORD)FILE_ATTRIBUTE_HIDDEN, (DWORD)FILE_ATTRIBUTE_ARCHIVE}) {
+        clearReports();
+        writeBytes(out, "old");
+        ASSERT_TRUE(SetFileAttributesW(o.c_str(), marks));
+        convert(SEP_WINDOWS, SEP_MAC);
+        EXPECT_EQ(only(kSuccess), reports) << marks;
+        EXPECT_EQ("1\r2\r", readBytes(out)) << marks;
+        EXPECT_EQ(marks | FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesW(o.c_str())) << marks;
+        EXPECT_EQ("in.txt out.txt ", folderNames(dir)) << marks;
+        SetFileAttributesW(o.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+
+    // A read-only output is refused; one that another program reads, sharing writes but not
+    // its removal, cannot be replaced. Either stays as it was, and nothing is left beside it.
+    clearReports();
+    writeBytes(out, "old");
+    SetFileAttributesW(o.c_str(), FILE_ATTRIBUTE_READONLY);
+    convert(SEP_WINDOWS, SEP_UNIX);
+    SetFileAttributesW(o.c_str(), FILE_ATTRIBUTE_NORMAL);
+    HANDLE reader = CreateFileW(o.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    convert(SEP_WINDOWS, SEP_UNIX);
+    CloseHandle(reader);
+    EXPECT_EQ(std::vector<MessageReport>({kNoCreate, kNoCreate}), reports);
+    EXPECT_EQ("old", readBytes(out));
+    EXPECT_EQ("in.txt out.txt ", folderNames(dir));
 }
 
 TEST_F(ConvertFile, MissingInputOrEmptyPaths)
@@ -150,6 +179,7 @@ TEST_F(ConvertFile, MissingInputOrEmptyPaths)
     writeBytes(in, "a\nb");
     convertFile(kOwner, wide(in).c_str(), L"", SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoCreate), reports);
+    EXPECT_EQ("in.txt ", folderNames(dir));
 }
 
 TEST_F(ConvertFile, InputWithoutASizeIsReportedAsNotOpened)
@@ -167,9 +197,15 @@ TEST_F(ConvertFile, InputWithoutASizeIsReportedAsNotOpened)
 TEST_F(ConvertFile, SamePathForInputAndOutputLeavesTheInputAlone)
 {
     writeBytes(in, "keep\nme\n");
-    convertFile(kOwner, wide(in).c_str(), wide(in).c_str(), SEP_UNIX, SEP_WINDOWS);
-    EXPECT_EQ(only(kNoCreate), reports);
-    EXPECT_EQ("keep\nme\n", readBytes(in));
+    ASSERT_TRUE(CreateHardLinkW(wide(dir + "link.txt").c_str(), wide(in).c_str(), NULL));
+    // The same file under any of its names.
+    for (const std::string &name : {in, dir + "IN.TXT", dir + ".\\in.txt", dir + "link.txt"}) {
+        clearReports();
+        convertFile(kOwner, wide(in).c_str(), wide(name).c_str(), SEP_UNIX, SEP_WINDOWS);
+        EXPECT_EQ(only(kNoCreate), reports) << name;
+        EXPECT_EQ("keep\nme\n", readBytes(in)) << name;
+        EXPECT_EQ("in.txt link.txt ", folderNames(dir)) << name;
+    }
 }
 
 TEST_F(ConvertFile, InputHeldOpenForWritingElsewhereCannotBeOpened)
@@ -236,33 +272,64 @@ std::string runnerPath(const char *var)
     return path;
 }
 
-TEST_F(ConvertFile, FailedWriteToADeviceIsReportedAndTheDeviceKept)
+TEST_F(ConvertFile, DevicesAndPipesAreWrittenDirectly)
 {
+    writeBytes(in, "a\nb\n");
+    convertFile(kOwner, wide(in).c_str(), L"NUL", SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kSuccess), reports);
+    // What goes into a pipe comes out at its other end.
+    clearReports();
+    std::string pipe;
+    HANDLE server = makeSizelessPipe(&pipe);
+    ASSERT_NE(INVALID_HANDLE_VALUE, server);
+    convertFile(kOwner, wide(in).c_str(), wide(pipe).c_str(), SEP_UNIX, SEP_WINDOWS);
+    char got[16] = "";
+    DWORD n = 0;
+    ReadFile(server, got, sizeof(got), &n, NULL);
+    CloseHandle(server);
+    EXPECT_EQ(only(kSuccess), reports);
+    EXPECT_EQ("a\r\nb\r\n", std::string(got, n));
+    EXPECT_EQ("in.txt ", folderNames(dir));
+
     // The test runner makes a full device of our own (mknod c 1 7, as root): its writes fail
     // with "no space left", and a fault that deleted it would not take the machine's.
     std::string full = runnerPath("PELLMARK_FULL_DEVICE");
     if (full.empty() || !deviceExists(full.c_str()))
         GTEST_SKIP() << "no full device made at PELLMARK_FULL_DEVICE (making one needs root)";
-    writeBytes(in, "a\nb\n");
+    clearReports();
     convertFile(kOwner, wide(in).c_str(), wide(full).c_str(), SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoWrite), reports);
     EXPECT_TRUE(deviceExists(full.c_str())) << "a device must never be deleted";
+    std::string devDir = full.substr(0, full.rfind('\\') + 1);
+    EXPECT_EQ(std::string::npos, folderNames(devDir).find("~Pellmark")) << "nothing is left beside it";
 }
 
-TEST_F(ConvertFile, ShortWriteOnAFullDiskLeavesNoTruncatedFile)
+TEST_F(ConvertFile, ShortWriteOnAFullDiskLosesNothing)
 {
     // The test runner mounts a 64 KiB tmpfs here when the machine allows it.
     std::string tinyDir = runnerPath("PELLMARK_TINY_DIR") + "\\";
     if (!fileExists(tinyDir + "mounted"))
         GTEST_SKIP() << "no 64 KiB tmpfs mounted at PELLMARK_TINY_DIR (mounting needs root)";
-    std::string target = tinyDir + "out-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    std::string folder = tinyDir + "out-" + std::to_string(GetCurrentProcessId()) + "\\";
+    ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
+    std::string target = folder + "out.txt";
     std::string text;
-    for (int i = 0; i < 20000; i++)
+    for (int i = 0; i < 14100; i++)
         text += "line\n";
     writeBytes(in, text);
     convertFile(kOwner, wide(in).c_str(), wide(target).c_str(), SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoWrite), reports);
-    EXPECT_FALSE(fileExists(target));
+    EXPECT_EQ("", folderNames(folder)) << "no truncated file";
+
+    // An earlier result there is what the user asked to replace, not to lose.
+    clearReports();
+    const std::string earlier(39000, 'e');
+    writeBytes(target, earlier);
+    convertFile(kOwner, wide(in).c_str(), wide(target).c_str(), SEP_UNIX, SEP_WINDOWS);
+    EXPECT_EQ(only(kNoWrite), reports);
+    EXPECT_TRUE(readBytes(target) == earlier) << "the earlier result was not kept byte for byte";
+    EXPECT_EQ("out.txt ", folderNames(folder));
+    removeTree(folder);
 }
 
 #ifndef _WIN64

@@ -1,5 +1,6 @@
 #include "winfiles.h"
 
+#include <algorithm>
 #include <vector>
 
 std::wstring wide(const std::string &utf8)
@@ -40,10 +41,12 @@ void removeTree(const std::string &dir)
             std::string name = utf8(fd.cFileName);
             if (name == "." || name == "..")
                 continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 removeTree(dir + name + "\\");
-            else
+            } else {
+                SetFileAttributesW(wide(dir + name).c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileW(wide(dir + name).c_str());
+            }
         } while (FindNextFileW(find, &fd));
         FindClose(find);
     }
@@ -78,6 +81,26 @@ std::string readBytes(const std::string &path)
 bool fileExists(const std::string &path)
 {
     return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string folderNames(const std::string &dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(wide(dir + "*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = utf8(fd.cFileName);
+            if (name != "." && name != "..")
+                names.push_back(name);
+        } while (FindNextFileW(find, &fd));
+        FindClose(find);
+    }
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const std::string &n : names)
+        all += n + " ";
+    return all;
 }
 
 bool makeSparse(const std::string &path, uint64_t size)

@@ -20,6 +20,8 @@ void writeBytes(const std::string &path, const std::string &bytes);
 // The whole file, or "<missing>" when it cannot be opened.
 std::string readBytes(const std::string &path);
 bool fileExists(const std::string &path);
+// The names in a folder, sorted, each followed by a space: what a user would see there.
+std::string folderNames(const std::string &dir);
 // A file of the given size that costs no disk.
 bool makeSparse(const std::string &path, uint64_t size);
 
