@@ -78,6 +78,22 @@ TEST_F(ConvertFile, EveryPairOfFormats)
         EXPECT_EQ(only(kSuccess), reports);
         EXPECT_EQ(kMixed, readBytes(in)) << "the input is never touched";
     }
+    // A file of the size people convert, lines of odd lengths, there and back.
+    std::string lf, crlf;
+    for (uint32_t n = 0, rng = 3; lf.size() < (5u << 20); n++) {
+        rng = rng * 1103515245u + 12345u;
+        std::string line((rng >> 16) % 89, 'a' + n % 26);
+        lf += line + "\n";
+        crlf += line + "\r\n";
+    }
+    clearReports();
+    writeBytes(in, lf);
+    convert(SEP_UNIX, SEP_WINDOWS);
+    EXPECT_TRUE(readBytes(out) == crlf) << "LF to CR LF differs";
+    writeBytes(in, crlf);
+    convert(SEP_WINDOWS, SEP_UNIX);
+    EXPECT_TRUE(readBytes(out) == lf) << "CR LF to LF differs";
+    EXPECT_EQ(std::vector<MessageReport>({kSuccess, kSuccess}), reports);
     // The block kernels run exactly where the processor has SSE2, as Windows tells it.
     int was = blockKernels();
     setBlockKernels(1);

@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <string>
 
 #include "blocks.h"
@@ -121,6 +122,27 @@ TEST_F(ReplaceStr, LongTextsAndEveryBlockEdge)
                             (uint32_t)strlen(newS), &buf[at]);
                 EXPECT_TRUE(buf.compare(at, want.size() + 1, want.c_str(), want.size() + 1) == 0) << at;
             }
+        }
+    }
+
+    // At the sizes people convert: 6 MiB, far past the caches and through some two thousand
+    // rounds of the copy, the kernels against the plain loops.
+    if (!blockKernels())
+        return;
+    std::string big;
+    for (uint32_t n = 0, rng = 7; big.size() < (6u << 20); n++) {
+        rng = rng * 1103515245u + 12345u;
+        big += std::string((rng >> 16) % 97, 'a' + n % 26) + ends[(rng >> 8) % 5];
+    }
+    for (const char *oldS : seps) {
+        for (const char *newS : seps) {
+            setBlockKernels(0);
+            std::string plain = run(big.c_str(), oldS, newS);
+            setBlockKernels(1);
+            std::string blocks = run(big.c_str(), oldS, newS);
+            ASSERT_EQ(plain.size(), blocks.size()) << (int)oldS[0] << " to " << (int)newS[0];
+            size_t diff = std::mismatch(plain.begin(), plain.end(), blocks.begin()).first - plain.begin();
+            EXPECT_EQ(plain.size(), diff) << (int)oldS[0] << " to " << (int)newS[0] << ": first difference";
         }
     }
 }
