@@ -3,8 +3,10 @@
 #define PELLMARK_REPLACE_H
 
 // Builds src with each oldS replaced by newS, matched left to right.
-// *out: on entry null or a malloc'd buffer the caller no longer needs (freed here);
-// on success the new malloc'd result, owned by the caller. Returns 1 or 0.
+// *out: on entry null or a malloc'd buffer the caller no longer needs. When src, oldS or
+// newS is empty (or cannot be measured), returns 0 and leaves *out as it was. Otherwise
+// frees that buffer and returns 1 with *out the new malloc'd result, owned by the caller,
+// or 0 with *out null when the result is too long for 32 bits or cannot be allocated.
 int replaceStr(const char *src, const char *oldS, const char *newS, char **out);
 
 #endif

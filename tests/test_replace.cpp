@@ -27,8 +27,7 @@ protected:
     void SetUp() override { clearReports(); }
     void TearDown() override { free(out); }
 
-    // Runs replaceStr and returns the result as a string, checking that the
-    // buffer is terminated exactly at its measured end.
+    // Runs replaceStr, expecting it to build a result, and returns that as a string.
     std::string run(const char *src, const char *oldS, const char *newS)
     {
         EXPECT_EQ(1, replaceStr(src, oldS, newS, &out));
