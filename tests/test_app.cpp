@@ -15,14 +15,6 @@ const int kBoxText = 0xFFFF;      // a message box's text
 // should not be there fails at once, whatever the bound.
 const DWORD kTimeoutMs = 180000;
 
-std::string exePath()
-{
-    std::string p = std::string("Z:") + PELLMARK_EXE;
-    for (char &c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
 
 // Polls until cond holds or the time is up: nothing here waits forever.
 bool waitFor(const std::function<bool()> &cond, DWORD ms = kTimeoutMs)
@@ -36,12 +28,6 @@ bool waitFor(const std::function<bool()> &cond, DWORD ms = kTimeoutMs)
     return true;
 }
 
-std::string text(HWND h)
-{
-    wchar_t buf[1024] = L"";
-    SendMessageW(h, WM_GETTEXT, 1024, (LPARAM)buf);
-    return utf8(buf);
-}
 
 // A message box: a text static of its own, and no file name box as the file dialogs have.
 bool isBox(HWND h)
@@ -79,10 +65,10 @@ protected:
         STARTUPINFOA si;
         ZeroMemory(&si, sizeof(si));
         si.cb = sizeof(si);
-        std::string cmd = "\"" + exePath() + "\"";
+        std::string cmd = "\"" + windowsPath(PELLMARK_EXE) + "\"";
         ASSERT_TRUE(CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << cmd;
         started = true;
-        ASSERT_TRUE(waitFor([&] { return (mainDlg = findDialog([](HWND h) { return text(h) == "Pellmark"; })) != NULL; }))
+        ASSERT_TRUE(waitFor([&] { return (mainDlg = findDialog([](HWND h) { return windowText(h) == "Pellmark"; })) != NULL; }))
             << "the main dialog never appeared";
     }
     void TearDown() override
@@ -114,7 +100,7 @@ protected:
             return h != NULL || other != NULL;
         });
         if (other != NULL)
-            ADD_FAILURE() << "unexpected box \"" << text(other) << "\": " << text(GetDlgItem(other, kBoxText));
+            ADD_FAILURE() << "unexpected box \"" << windowText(other) << "\": " << windowText(GetDlgItem(other, kBoxText));
         return h;
     }
     // Waits for the dialog to reach a state, failing at once on a box it shows meanwhile.
@@ -123,7 +109,7 @@ protected:
         HWND box = NULL;
         waitFor([&] { return cond() || (box = findDialog([&](HWND w) { return w != mainDlg && isBox(w); })) != NULL; });
         if (box != NULL)
-            ADD_FAILURE() << "unexpected box \"" << text(box) << "\": " << text(GetDlgItem(box, kBoxText));
+            ADD_FAILURE() << "unexpected box \"" << windowText(box) << "\": " << windowText(GetDlgItem(box, kBoxText));
         return box == NULL && cond();
     }
     HWND waitFileDialog()
@@ -132,7 +118,7 @@ protected:
     }
     HWND waitBox(const std::string &caption)
     {
-        return waitDialog([&](HWND h) { return text(h) == caption && GetDlgItem(h, kBoxText) != NULL; });
+        return waitDialog([&](HWND h) { return windowText(h) == caption && GetDlgItem(h, kBoxText) != NULL; });
     }
     // Types a name into a file dialog and presses OK, as the user would.
     void pickFile(HWND fileDlg, const std::string &path)
@@ -172,7 +158,7 @@ TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
     EXPECT_EQ(mainDlg, GetWindow(open, GW_OWNER));
     pickFile(open, notes);
     ASSERT_TRUE(waitState([&] { return checked(IDC_IN_UNIX); })) << "Unix was not detected";
-    EXPECT_EQ(notes, text(GetDlgItem(mainDlg, IDC_INPUT_PATH)));
+    EXPECT_EQ(notes, windowText(GetDlgItem(mainDlg, IDC_INPUT_PATH)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(mainDlg, IDC_OUT_UNIX)));
 
     press(IDC_OUTPUT_BROWSE);
@@ -183,14 +169,14 @@ TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
     HWND ask = waitDialog([&](HWND h) { return GetWindow(h, GW_OWNER) == save && h != save; });
     ASSERT_NE((HWND)NULL, ask) << "no overwrite question";
     PostMessageA(ask, WM_COMMAND, IDYES, 0);
-    ASSERT_TRUE(waitFor([&] { return text(GetDlgItem(mainDlg, IDC_OUTPUT_PATH)) == dos; }));
+    ASSERT_TRUE(waitFor([&] { return windowText(GetDlgItem(mainDlg, IDC_OUTPUT_PATH)) == dos; }));
 
     PostMessageA(GetDlgItem(mainDlg, IDC_OUT_WINDOWS), BM_CLICK, 0, 0);
     ASSERT_TRUE(waitFor([&] { return checked(IDC_OUT_WINDOWS); }));
     press(IDC_CONVERT);
     HWND box = waitBox("Success");
     ASSERT_NE((HWND)NULL, box) << "no success box";
-    EXPECT_EQ("File converted successfully!", text(GetDlgItem(box, kBoxText)));
+    EXPECT_EQ("File converted successfully!", windowText(GetDlgItem(box, kBoxText)));
     EXPECT_EQ((HWND)NULL, GetWindow(box, GW_OWNER)) << "the success box has no owner";
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
@@ -212,7 +198,7 @@ TEST_F(PellmarkApp, MissingFileAsksForAFormatAndTheCloseBoxEnds)
     HWND box = waitBox("Alert");
     ASSERT_NE((HWND)NULL, box) << "no alert";
     EXPECT_EQ("Couldn't automatically detect text format.\nPlease select one manually.",
-              text(GetDlgItem(box, kBoxText)));
+              windowText(GetDlgItem(box, kBoxText)));
     EXPECT_EQ(mainDlg, GetWindow(box, GW_OWNER));
     EXPECT_FALSE(IsWindowEnabled(mainDlg)) << "a box owned by the dialog disables it";
     PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -229,14 +215,14 @@ TEST_F(PellmarkApp, ConvertWithoutFormatsSaysSoAndEscKeepsTheDialog)
     press(IDC_CONVERT);
     HWND box = waitBox("Error");
     ASSERT_NE((HWND)NULL, box);
-    EXPECT_EQ("No input format was specified!", text(GetDlgItem(box, kBoxText)));
+    EXPECT_EQ("No input format was specified!", windowText(GetDlgItem(box, kBoxText)));
     EXPECT_EQ(mainDlg, GetWindow(box, GW_OWNER));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(pi.hProcess, 0)) << "Esc must not end the program";
 
     press(IDC_ABOUT);
-    HWND about = waitDialog([](HWND h) { return text(h) == "About This Program"; });
+    HWND about = waitDialog([](HWND h) { return windowText(h) == "About This Program"; });
     ASSERT_NE((HWND)NULL, about);
     EXPECT_EQ(mainDlg, GetWindow(about, GW_OWNER));
     PostMessageA(about, WM_COMMAND, IDOK, 0);

@@ -268,24 +268,19 @@ TEST_F(ConvertFile, FilesOf4GiBOrJustBelowAreRefused)
 
 TEST_F(ConvertFile, ReadDeliveringLessThanTheSizeIsReported)
 {
-    // sysfs files claim 4096 bytes and deliver a few.
-    const char *sysFile = "Z:\\sys\\devices\\system\\cpu\\online";
-    if (!fileExists(sysFile))
+    std::string sysFile = shortReadFile();
+    if (sysFile.empty())
         GTEST_SKIP() << "no /sys/devices/system/cpu/online on this machine";
     convertFile(kOwner, wide(sysFile).c_str(), wide(out).c_str(), SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kNoRead), reports);
     EXPECT_FALSE(fileExists(out));
 }
 
-// A folder that the test runner names in an environment variable, as a Windows path.
+// A place that the test runner names in an environment variable, as a Windows path.
 std::string runnerPath(const char *var)
 {
     const char *value = getenv(var);
-    std::string path = value ? std::string("Z:") + value : std::string();
-    for (char &ch : path)
-        if (ch == '/')
-            ch = '\\';
-    return path;
+    return value ? windowsPath(value) : std::string();
 }
 
 TEST_F(ConvertFile, DevicesAndPipesAreWrittenDirectly)

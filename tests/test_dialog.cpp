@@ -43,13 +43,6 @@ bool isDialog(HWND h)
     return strcmp(cls, "#32770") == 0;
 }
 
-std::string windowText(HWND h)
-{
-    wchar_t buf[512] = L"";
-    GetWindowTextW(h, buf, 512);
-    return utf8(buf);
-}
-
 void CALLBACK aboutStep2(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(NULL, timer);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "report.h"
+#include "winfiles.h"
 
 namespace {
 
@@ -19,13 +20,6 @@ struct Seen {
     std::string buttonText;
 } seen;
 HHOOK hook;
-
-std::string windowText(HWND h)
-{
-    char buf[256] = "";
-    GetWindowTextA(h, buf, sizeof(buf));
-    return buf;
-}
 
 BOOL CALLBACK lookAtChild(HWND c, LPARAM)
 {

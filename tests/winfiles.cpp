@@ -19,6 +19,22 @@ std::string utf8(const std::wstring &w)
     return s;
 }
 
+std::string windowsPath(const std::string &unixPath)
+{
+    std::string p = "Z:" + unixPath;
+    for (char &c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+std::string windowText(HWND h)
+{
+    wchar_t buf[1024] = L"";
+    SendMessageW(h, WM_GETTEXT, 1024, (LPARAM)buf);
+    return utf8(buf);
+}
+
 std::string makeTempDir()
 {
     wchar_t base[MAX_PATH];
@@ -113,6 +129,12 @@ bool makeSparse(const std::string &path, uint64_t size)
     bool ok = SetFilePointerEx(h, pos, NULL, FILE_BEGIN) && SetEndOfFile(h);
     CloseHandle(h);
     return ok;
+}
+
+std::string shortReadFile()
+{
+    std::string p = windowsPath("/sys/devices/system/cpu/online");
+    return fileExists(p) ? p : "";
 }
 
 HANDLE makeSizelessPipe(std::string *path)

@@ -1,5 +1,5 @@
-// Real files for the tests that run under Wine. Paths are UTF-8 here and reach the file
-// system through the W functions, so that a test can name any file a user can.
+// Real files and windows for the tests that run under Wine. Paths and texts are UTF-8 here
+// and reach the system through the W functions, so that a test can name any file a user can.
 #ifndef PELLMARK_WINFILES_H
 #define PELLMARK_WINFILES_H
 
@@ -11,6 +11,12 @@
 // UTF-8 to UTF-16 and back.
 std::wstring wide(const std::string &utf8);
 std::string utf8(const std::wstring &w);
+
+// The Windows name of a path of the machine Wine runs on, as its drive Z: shows it.
+std::string windowsPath(const std::string &unixPath);
+
+// A window's text, also of another program's window (WM_GETTEXT).
+std::string windowText(HWND h);
 
 // A new empty folder of its own for one test, removed with everything in it by removeTree.
 std::string makeTempDir();
@@ -24,6 +30,10 @@ bool fileExists(const std::string &path);
 std::string folderNames(const std::string &dir);
 // A file of the given size that costs no disk.
 bool makeSparse(const std::string &path, uint64_t size);
+
+// A file that claims more bytes than a read delivers (sysfs claims 4096 and delivers a few),
+// or "" where the machine has none.
+std::string shortReadFile();
 
 // A named pipe whose client end can be opened like a file, but has no size: the server end,
 // to close when done, or INVALID_HANDLE_VALUE. path receives the name to open.
