@@ -9,8 +9,7 @@ trap stopAll EXIT
 
 ensurePackages || exit 1
 # A build of its own: the product's build folders never hold the benchmark programs.
-configure win64-bench -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
-    -DPELLMARK_TESTS=OFF -DPELLMARK_BENCH=ON && build win64-bench || exit 1
+configure win64-bench && build win64-bench || exit 1
 startWine || exit 1
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/pellmark-compare.XXXXXX")
@@ -58,8 +57,7 @@ echo "ours against the floor program, $ROUNDS rounds paired, medians (x86_64 bui
 [ "${GUEST:-1}" = 0 ] && exit 0
 . "$ROOT/scripts/guest/boot.sh"
 PACKAGES="$PACKAGES $GUEST_PACKAGES"
-ensurePackages && configure win32-bench -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-    -DPELLMARK_TESTS=OFF -DPELLMARK_BENCH=ON && build win32-bench && guestImage || exit 1
+ensurePackages && configure win32-bench && build win32-bench && guestImage || exit 1
 G=$BUILD/compare-guest
 rm -rf "$G"
 mkdir -p "$G/bin"

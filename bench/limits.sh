@@ -8,8 +8,7 @@ set -u
 PACKAGES="$PACKAGES $GUEST_PACKAGES"
 mkdir -p "$BUILD"
 ensurePackages || exit 1
-configure win32-bench -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-    -DPELLMARK_TESTS=OFF -DPELLMARK_BENCH=ON && build win32-bench || exit 1
+configure win32-bench && build win32-bench || exit 1
 guestImage || exit 1
 
 OUT=$BUILD/limits

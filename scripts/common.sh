@@ -2,7 +2,8 @@
 # each stopped again by its PID.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${PELLMARK_BUILD:-$ROOT/build}
+# Every configuration is a preset of CMakePresets.json, built in build/NAME.
+BUILD=$ROOT/build
 
 PACKAGES="cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
@@ -27,14 +28,15 @@ ensurePackages() {
         >"$BUILD/apt.log" 2>&1 || { tail -20 "$BUILD/apt.log" >&2; return 1; }
 }
 
-# configure NAME [cmake args...]; then build NAME
+# configure PRESET; then build PRESET [cmake --build args...]
 configure() {
-    local name=$1; shift
-    cmake -S "$ROOT" -B "$BUILD/$name" -G Ninja "$@" \
-        >"$BUILD/$name.configure.log" 2>&1 || { tail -30 "$BUILD/$name.configure.log" >&2; return 1; }
+    (cd "$ROOT" && cmake --preset "$1") >"$BUILD/$1.configure.log" 2>&1 ||
+        { tail -30 "$BUILD/$1.configure.log" >&2; return 1; }
 }
 build() {
-    cmake --build "$BUILD/$1" >"$BUILD/$1.build.log" 2>&1 || { grep -E -A5 'error|FAILED' "$BUILD/$1.build.log" | head -60 >&2; return 1; }
+    local name=$1; shift
+    (cd "$ROOT" && cmake --build --preset "$name" "$@") >"$BUILD/$name.build.log" 2>&1 ||
+        { grep -E -A5 'error|FAILED' "$BUILD/$name.build.log" | head -60 >&2; return 1; }
 }
 
 XVFB_PID=
