@@ -16,6 +16,20 @@ add_custom_command(
     COMMENT "Stripping Pellmark.exe")
 add_custom_target(ship ALL DEPENDS ${PELLMARK_SHIP}/Pellmark.exe)
 
+# The shipped program's headers and resources, read back out of the file, and the proof that
+# it is the program linked here, less its symbols: in every configuration that makes it.
+add_test(NAME resources
+    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/check_resources.py
+            ${PELLMARK_SHIP}/Pellmark.exe ${CMAKE_SYSTEM_PROCESSOR} $<TARGET_FILE:Pellmark>)
+
+# The release that scripts/release made here, made again elsewhere a second later, must be
+# the same bytes, and its Pellmark.exe must be the one the Win32 tests ran.
+if(PELLMARK_RELEASE_CHECK)
+    set(PELLMARK_TESTED_EXE "" CACHE FILEPATH "The shipped Pellmark.exe of the tested build")
+    add_test(NAME reproducible
+        COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-release ${CMAKE_BINARY_DIR} ${PELLMARK_TESTED_EXE})
+endif()
+
 # Read in Notepad: CR LF.
 configure_file(${PROJECT_SOURCE_DIR}/res/README.txt.in ${PELLMARK_SHIP}/README.txt @ONLY NEWLINE_STYLE CRLF)
 
