@@ -1,12 +1,15 @@
-// Engine speed on 64 MiB of text that looks real, as ratios to memcpy of the same bytes.
-#include <benchmark/benchmark.h>
-#include <malloc.h>
+// The engine's whole-text loops beside the C runtime the program links (msvcrt.dll in a
+// Windows build, glibc natively): GB/s on the benchmarks' text and the ratio to memcpy of
+// the same bytes, the best of several rounds. Before timing anything it checks that the
+// block kernels and the plain loops build the same results, and fails if they do not.
+// usage: bench_engine [MIB [ROUNDS]]   (64 MiB and 7 rounds by default)
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include <map>
-#include <string>
+#include <chrono>
 
+#include "blocks.h"
 #include "format.h"
 #include "measure.h"
 #include "replace.h"
@@ -16,144 +19,169 @@ void showReport(void *, const char *, const char *, int) {}
 
 namespace {
 
-const size_t kSize = 64u << 20;
+size_t size;
+int rounds;
+char *src, *dst;
+double memcpyRate;
+volatile size_t sink;
 
-// Lines of 0 to 120 bytes of words, each ended by sep; the same text for every run.
-const std::string &text(const char *sep)
+double now()
 {
-    static std::map<std::string, std::string> made;
-    std::string &t = made[sep];
-    if (!t.empty())
-        return t;
-    t.resize(kSize);
-    makeText(&t[0], kSize, sep);
-    return t;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void BM_memcpy(benchmark::State &state)
+// Best time of fn over the rounds, as GB/s of bytes and as a ratio to the rate ref (to the
+// first row's, memcpy, when ref is 0).
+double report(const char *name, size_t bytes, void (*fn)(void *), void *arg, double ref = 0)
 {
-    const std::string &src = text("\n");
-    char *dst = (char *)malloc(src.size());
-    for (auto _ : state) {
-        memcpy(dst, src.data(), src.size());
-        benchmark::DoNotOptimize(dst);
-        benchmark::ClobberMemory();
+    double best = 1e9;
+    for (int r = 0; r < rounds; r++) {
+        double t0 = now();
+        fn(arg);
+        double t = now() - t0;
+        if (t < best)
+            best = t;
     }
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)src.size());
-    free(dst);
+    double rate = (double)bytes / best / 1e9;
+    if (memcpyRate == 0)
+        memcpyRate = rate;
+    printf("%-46s %6.2f GB/s %6.2f x %s\n", name, rate, rate / (ref ? ref : memcpyRate),
+           ref ? "memcpy fresh" : "memcpy");
+    return rate;
 }
 
-// memcpy into a buffer just allocated: pays the kernel's first touch of every page, as the
-// result buffer of a conversion does.
-void BM_memcpy_fresh(benchmark::State &state)
+void runMemcpy(void *)
 {
-    const std::string &src = text("\n");
-    for (auto _ : state) {
-        char *dst = (char *)malloc(src.size());
-        memcpy(dst, src.data(), src.size());
-        benchmark::DoNotOptimize(dst);
-        benchmark::ClobberMemory();
-        free(dst);
-    }
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)src.size());
+    memcpy(dst, src, size);
+    sink = (size_t)dst[size / 2];
 }
-
-// Large blocks from the heap, kept after free: the result buffer's pages are then warm
-// from the previous round, which isolates the engine's own work from the first touch.
-void keepHeap(bool on)
+// Into a buffer just allocated, as the result of a conversion is: pays the first touch of every page.
+void runFreshMemcpy(void *)
 {
-    mallopt(M_MMAP_MAX, on ? 0 : 65536);
-    mallopt(M_TRIM_THRESHOLD, on ? 1 << 30 : 128 * 1024);
+    char *fresh = (char *)malloc(size);
+    memcpy(fresh, src, size);
+    sink = (size_t)fresh[size / 2];
+    free(fresh);
 }
-
-void replaceBench(benchmark::State &state, const char *oldS, const char *newS)
+void runMemchr(void *) { sink = (size_t)memchr(src, '\0', size + 1); }
+void runStrlen(void *) { sink = strlen(src); }
+void runMeasure(void *)
 {
-    const std::string &src = text(oldS);
-    keepHeap(state.range(0) != 0);
-    char *out = NULL;
-    for (auto _ : state) {
-        if (!replaceStr(src.c_str(), oldS, newS, &out))
-            state.SkipWithError("replaceStr failed");
-        benchmark::DoNotOptimize(out);
-    }
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)src.size());
-    free(out);
-    keepHeap(false);
+    uint32_t len = 0;
+    measureStr(src, MAX_MEASURE, &len);
+    sink = len;
 }
-
-void BM_replace_LF_to_CRLF(benchmark::State &state) { replaceBench(state, "\n", "\r\n"); }
-void BM_replace_CRLF_to_LF(benchmark::State &state) { replaceBench(state, "\r\n", "\n"); }
-void BM_replace_CR_to_LF(benchmark::State &state) { replaceBench(state, "\r", "\n"); }
-
-void BM_countSeps(benchmark::State &state)
+void runCountSeps(void *)
 {
-    const std::string &src = text("\r\n");
-    for (auto _ : state) {
-        uint32_t crlf, lf, cr;
-        countSeps(src.data(), (uint32_t)src.size(), &crlf, &lf, &cr);
-        benchmark::DoNotOptimize(crlf + lf + cr);
-    }
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)src.size());
+    uint32_t crlf, lf, cr;
+    countSeps(src, (uint32_t)size, &crlf, &lf, &cr);
+    sink = lf;
 }
+void runCountByte(void *) { sink = countByte(src, (uint32_t)size, '\n'); }
 
-void BM_measureStr(benchmark::State &state)
-{
-    const std::string &src = text("\n");
-    for (auto _ : state) {
-        uint32_t len = 0;
-        measureStr(src.c_str(), MAX_MEASURE, &len);
-        benchmark::DoNotOptimize(len);
-    }
-    state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)src.size());
-}
-
-BENCHMARK(BM_memcpy)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_memcpy_fresh)->Unit(benchmark::kMillisecond);
-// Argument 0: a fresh result buffer each round, as in the program; 1: a warm one.
-BENCHMARK(BM_replace_LF_to_CRLF)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_replace_CRLF_to_LF)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_replace_CR_to_LF)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_countSeps)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_measureStr)->Unit(benchmark::kMillisecond);
-
-// Keeps each benchmark's rate, to print it against memcpy's from the same run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &r : runs) {
-            auto it = r.counters.find("bytes_per_second");
-            if (it != r.counters.end())
-                rates[r.benchmark_name()] = it->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> rates;
+// One direction of conversion: its source, separators and result.
+struct Job {
+    const char *src, *oldS, *newS;
+    uint32_t srcLen, resLen;
+    char *result;
 };
+
+// A fresh result buffer every round, as Convert has.
+void runReplace(void *arg)
+{
+    Job *j = (Job *)arg;
+    char *out = NULL;
+    replaceStr(j->src, j->oldS, j->newS, &out);
+    sink = (size_t)out[0];
+    free(out);
+}
+void copyInto(Job *j, char *out)
+{
+    copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), out);
+    sink = (size_t)out[j->resLen / 2];
+}
+// The copy with replacing alone, into a fresh buffer of the result's size.
+void runCopy(void *arg)
+{
+    Job *j = (Job *)arg;
+    char *out = (char *)malloc(j->resLen + 1);
+    copyInto(j, out);
+    free(out);
+}
+// The same into a buffer already touched: the copy's own work, without first-touch faults.
+void runCopyTouched(void *arg) { copyInto((Job *)arg, dst); }
+// The floor for the copy: memcpy of the result's bytes into a fresh buffer of its size.
+void runResultMemcpy(void *arg)
+{
+    Job *j = (Job *)arg;
+    char *out = (char *)malloc(j->resLen + 1);
+    memcpy(out, j->result, j->resLen + 1);
+    sink = (size_t)out[j->resLen / 2];
+    free(out);
+}
+void runResultMemcpyTouched(void *arg)
+{
+    Job *j = (Job *)arg;
+    memcpy(dst, j->result, j->resLen + 1);
+    sink = (size_t)dst[j->resLen / 2];
+}
+
+// The job's result from the kernels, held to the plain loops' result. False if they differ.
+bool makeJob(Job *j, const char *text, const char *oldS, const char *newS)
+{
+    *j = {text, oldS, newS, (uint32_t)strlen(text), 0, NULL};
+    char *plain = NULL;
+    setBlockKernels(0);
+    replaceStr(text, oldS, newS, &plain);
+    setBlockKernels(1);
+    replaceStr(text, oldS, newS, &j->result);
+    j->resLen = (uint32_t)strlen(j->result);
+    bool same = strcmp(plain, j->result) == 0;
+    free(plain);
+    return same;
+}
+
+void reportDirection(const char *name, Job *j)
+{
+    printf("%s (%u bytes to %u):\n", name, j->srcLen, j->resLen);
+    double fresh = report("  memcpy of the result, fresh buffer", j->resLen, runResultMemcpy, j);
+    report("  copy with replacing, fresh buffer", j->resLen, runCopy, j, fresh);
+    report("  replaceStr, fresh result (as in the program)", j->resLen, runReplace, j, fresh);
+    report("  memcpy of the result, touched buffer", j->resLen, runResultMemcpyTouched, j, fresh);
+    report("  copy with replacing, touched buffer", j->resLen, runCopyTouched, j, fresh);
+}
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter rep;
-    benchmark::RunSpecifiedBenchmarks(&rep);
-    double base = rep.rates["BM_memcpy"];
-    double fresh = rep.rates["BM_memcpy_fresh"];
-    if (base <= 0 || fresh <= 0)
-        return 0;
-    const struct {
-        const char *name;
-        double target;
-    } goals[] = {{"BM_replace_LF_to_CRLF/0", 0.25}, {"BM_replace_CRLF_to_LF/0", 0.25}, {"BM_replace_CR_to_LF/0", 0.25},
-                 {"BM_replace_LF_to_CRLF/1", 0.25}, {"BM_replace_CRLF_to_LF/1", 0.25}, {"BM_replace_CR_to_LF/1", 0.25},
-                 {"BM_countSeps", 0.5}, {"BM_measureStr", 0.8}};
-    printf("\nmemcpy: %.2f GB/s; into a fresh buffer: %.2f GB/s\n", base / 1e9, fresh / 1e9);
-    printf("%-26s %10s %9s %9s %7s\n", "", "GB/s", "x memcpy", "x fresh", "target");
-    for (const auto &g : goals) {
-        double rate = rep.rates[g.name];
-        printf("%-26s %10.2f %9.2f %9.2f %7.2f  %s\n", g.name, rate / 1e9, rate / base, rate / fresh, g.target,
-               rate / base >= g.target ? "met" : "missed");
+    size = (size_t)(argc > 1 ? atoi(argv[1]) : 64) << 20;
+    rounds = argc > 2 ? atoi(argv[2]) : 7;
+    src = (char *)malloc(size + 1);
+    makeText(src, size, "\n");
+    src[size] = '\0';
+    Job lf, crlf;
+    if (!makeJob(&lf, src, SEP_UNIX, SEP_WINDOWS) || !makeJob(&crlf, lf.result, SEP_WINDOWS, SEP_UNIX)) {
+        fprintf(stderr, "the block kernels and the plain loops build different results\n");
+        return 1;
     }
+    // Room for the longer result of LF to CR LF.
+    dst = (char *)malloc(2 * size + 1);
+    memset(dst, 1, 2 * size + 1);
+
+    printf("%u MiB of text, best of %d rounds; block kernels %s\n", (unsigned)(size >> 20), rounds,
+           blockKernels() ? "on" : "off (no SSE2)");
+    report("memcpy", size, runMemcpy, NULL);
+    report("memcpy into a fresh buffer", size, runFreshMemcpy, NULL);
+    report("C runtime memchr", size, runMemchr, NULL);
+    report("C runtime strlen", size, runStrlen, NULL);
+    report("measureStr", size, runMeasure, NULL);
+    setBlockKernels(0);
+    report("measureStr, plain loop", size, runMeasure, NULL);
+    setBlockKernels(1);
+    report("separator counting (detection)", size, runCountSeps, NULL);
+    report("counting LF (replacing's first pass)", size, runCountByte, NULL);
+    reportDirection("LF to CR LF", &lf);
+    reportDirection("CR LF to LF", &crlf);
     return 0;
 }

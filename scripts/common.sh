@@ -5,7 +5,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Every configuration is a preset of CMakePresets.json, built in build/NAME.
 BUILD=$ROOT/build
 
-PACKAGES="cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev
+PACKAGES="cmake ninja-build g++ clang libclang-rt-dev libgtest-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb x11-apps xdotool imagemagick python3 python3-pefile icoutils dos2unix"
 
