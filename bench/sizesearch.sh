@@ -1,12 +1,10 @@
 # Runs inside the 32-bit guest (bench/limits.sh boots it): converts files of lines of 35
-# bytes from LF to CR LF through the dialog of bin/Pellmark.exe, halving the range between
-# a size that converts (LO MiB) and one that does not (HI MiB) down to 16 MiB. Each try and
-# the answer go to result beside this file.
+# bytes from LF to CR LF through the dialog of EXE (bin/Pellmark.exe), halving the range
+# between a size that converts (LO MiB) and one that does not (HI MiB) down to 16 MiB. Each
+# try and the answer go to result beside this file.
 OUT=$(dirname "$JOB")
 startDisplay
 startWine
-
-EXE=$(echo "Z:$OUT/bin/Pellmark.exe" | tr / '\\')
 
 # converts MIB: true when a file of MIB MiB converted, exactly.
 converts() {

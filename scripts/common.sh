@@ -11,6 +11,9 @@ PACKAGES="cmake ninja-build g++ clang libclang-rt-dev libgtest-dev
 
 log() { printf '== %s\n' "$*"; }
 
+# The Windows name of a path here, as Wine's drive Z: shows it.
+winPath() { local p=${1//\//\\}; echo "Z:$p"; }
+
 ensurePackages() {
     local missing=()
     for p in $PACKAGES; do

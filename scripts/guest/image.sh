@@ -39,7 +39,7 @@ chroot "$ROOTFS" /bin/sh -e -c '
     export DEBIAN_FRONTEND=noninteractive
     dpkg --add-architecture i386
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends wine wine32:i386 wine64 libc6:i386 fonts-wine xvfb xauth xdotool
+    apt-get install -y -qq --no-install-recommends wine wine32:i386 wine64 libc6:i386 fonts-wine xvfb xauth xdotool hyperfine
     apt-get clean
     rm -rf /var/lib/apt/lists/*
 ' >"$WORK/chroot.log" 2>&1 || { tail -20 "$WORK/chroot.log"; exit 1; }
