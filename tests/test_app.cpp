@@ -89,28 +89,28 @@ protected:
         EnumWindows(searchProc, (LPARAM)&s);
         return s.found;
     }
-    // Waits for a dialog that match accepts; a message box that it does not accept ends the
-    // wait at once, as a failure that says what the box said.
-    HWND waitDialog(const std::function<bool(HWND)> &match)
+    // Waits until cond holds; a message box that expected does not accept ends the wait at
+    // once, as a failure that says what the box said. Returns whether cond held.
+    bool waitUnlessBox(const std::function<bool()> &cond, const std::function<bool(HWND)> &expected)
     {
-        HWND h = NULL, other = NULL;
-        waitFor([&] {
-            h = findDialog(match);
-            other = h ? NULL : findDialog([&](HWND w) { return w != mainDlg && isBox(w) && !match(w); });
-            return h != NULL || other != NULL;
-        });
+        auto unexpected = [&](HWND w) { return w != mainDlg && isBox(w) && !expected(w); };
+        HWND other = NULL;
+        waitFor([&] { return cond() || (other = findDialog(unexpected)) != NULL; });
         if (other != NULL)
             ADD_FAILURE() << "unexpected box \"" << windowText(other) << "\": " << windowText(GetDlgItem(other, kBoxText));
+        return other == NULL && cond();
+    }
+    // Waits for a dialog that match accepts.
+    HWND waitDialog(const std::function<bool(HWND)> &match)
+    {
+        HWND h = NULL;
+        waitUnlessBox([&] { return (h = findDialog(match)) != NULL; }, match);
         return h;
     }
-    // Waits for the dialog to reach a state, failing at once on a box it shows meanwhile.
+    // Waits for the dialog to reach a state.
     bool waitState(const std::function<bool()> &cond)
     {
-        HWND box = NULL;
-        waitFor([&] { return cond() || (box = findDialog([&](HWND w) { return w != mainDlg && isBox(w); })) != NULL; });
-        if (box != NULL)
-            ADD_FAILURE() << "unexpected box \"" << windowText(box) << "\": " << windowText(GetDlgItem(box, kBoxText));
-        return box == NULL && cond();
+        return waitUnlessBox(cond, [](HWND) { return false; });
     }
     HWND waitFileDialog()
     {
