@@ -1,3 +1,4 @@
+#include <stdlib.h>
 #include <string.h>
 
 #include "output.h"
@@ -5,6 +6,19 @@
 
 // "~Pellmark-" and eight hex digits, then ".tmp" or ".bak".
 #define SIDE_NAME_CHARS 22
+// The longest path the Unicode file functions take, with the \\?\ prefix.
+#define LONG_PATH 32768
+// Scanners, the search indexer and sync clients open a new or a replaced file for a moment,
+// and Windows then refuses to move or remove it: such a refusal is tried again for as long.
+#define BRIEF_MS 1000
+#define BRIEF_STEP_MS 50
+
+// How a finished result was put in the output's place.
+enum Placed {
+    PlacedNot = 0,  // the old output, or none, is as it was; nothing is left beside it
+    PlacedNew,      // the new output is in place
+    PlacedStranded  // neither could be put in place: both stay beside it, under their side names
+};
 
 static void reportCreate(HWND owner)
 {
@@ -28,6 +42,85 @@ static int writeAll(HANDLE h, const char *buf, uint32_t len)
     return WriteFile(h, buf, len, &written, NULL) && written == len;
 }
 
+static int isBrief(DWORD err)
+{
+    return err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED || err == ERROR_LOCK_VIOLATION ||
+           err == ERROR_UNABLE_TO_REMOVE_REPLACED || err == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+           err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+}
+
+// After a failure: whether to try again, waiting a moment first. The last error stays.
+static int tryAgain(DWORD start)
+{
+    DWORD err = GetLastError();
+    if (!isBrief(err) || GetTickCount() - start >= BRIEF_MS)
+        return 0;
+    Sleep(BRIEF_STEP_MS);
+    SetLastError(err);
+    return 1;
+}
+
+static BOOL moveFile(const wchar_t *from, const wchar_t *to)
+{
+    DWORD start = GetTickCount();
+    while (!MoveFileW(from, to)) {
+        if (!tryAgain(start))
+            return FALSE;
+    }
+    return TRUE;
+}
+
+static BOOL deleteFile(const wchar_t *path)
+{
+    DWORD start = GetTickCount();
+    while (!DeleteFileW(path)) {
+        if (!tryAgain(start))
+            return FALSE;
+    }
+    return TRUE;
+}
+
+static int isMissing(const wchar_t *path)
+{
+    return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// The output's whole path in buf, with \\?\ before it: a side file's name is longer than the
+// output's may be, and a 259-character output leaves no room for it within MAX_PATH.
+// scratch holds LONG_PATH characters.
+static int longPath(const wchar_t *path, wchar_t *buf, wchar_t *scratch)
+{
+    DWORD n = GetFullPathNameW(path, LONG_PATH, scratch, NULL);
+    if (n == 0 || n >= LONG_PATH - 8)
+        return 0;
+    const wchar_t *prefix = L"\\\\?\\";
+    if (wcsncmp(scratch, L"\\\\?\\", 4) == 0 || wcsncmp(scratch, L"\\\\.\\", 4) == 0) {
+        prefix = L"";
+    } else if (wcsncmp(scratch, L"\\\\", 2) == 0) {
+        prefix = L"\\\\?\\UNC";
+        scratch++;
+    }
+    wcscpy(buf, prefix);
+    wcscat(buf, scratch);
+    return 1;
+}
+
+typedef DWORD(WINAPI *FinalPathFn)(HANDLE, wchar_t *, DWORD, DWORD);
+
+// Where the open output really is: a symbolic link at its path, or a junction on the way,
+// leads to the file to be replaced, and replacing the link itself would move that file
+// aside. Windows has no such links before Vista, nor this function.
+static int finalPath(HANDLE h, wchar_t *buf)
+{
+    FinalPathFn fn = (FinalPathFn)(void (*)(void))GetProcAddress(GetModuleHandleW(L"kernel32.dll"),
+                                                                "GetFinalPathNameByHandleW");
+    if (fn == NULL)
+        return 0;
+    // FILE_NAME_NORMALIZED | VOLUME_NAME_DOS: a \\?\ path the file functions take.
+    DWORD n = fn(h, buf, LONG_PATH, 0);
+    return n > 0 && n < LONG_PATH;
+}
+
 // Writes ~Pellmark-N and ext at name.
 static void sideName(wchar_t *name, uint32_t n, const wchar_t *ext)
 {
@@ -43,14 +136,14 @@ static void sideName(wchar_t *name, uint32_t n, const wchar_t *ext)
 // Creates the new file that the result is written to, in the output's folder, under a name
 // that is nobody else's and that a user would know as Pellmark's if it were ever left
 // behind. tmp receives its path; bak, a free name beside it for the old output's backup.
-static HANDLE makeTemp(const wchar_t *outPath, DWORD attrs, wchar_t *tmp, wchar_t *bak)
+static HANDLE makeTemp(const wchar_t *target, DWORD attrs, wchar_t *tmp, wchar_t *bak)
 {
-    wchar_t *name = NULL;
-    DWORD n = GetFullPathNameW(outPath, MAX_PATH, tmp, &name);
-    if (n == 0 || n >= MAX_PATH || name == NULL || (name - tmp) + SIDE_NAME_CHARS >= MAX_PATH)
+    const wchar_t *slash = wcsrchr(target, L'\\');
+    size_t dirLen = slash == NULL ? 0 : (size_t)(slash + 1 - target);
+    if (dirLen == 0 || dirLen + SIDE_NAME_CHARS >= LONG_PATH)
         return INVALID_HANDLE_VALUE;
-    size_t dirLen = (size_t)(name - tmp);
-    memcpy(bak, tmp, dirLen * sizeof(wchar_t));
+    memcpy(tmp, target, dirLen * sizeof(wchar_t));
+    memcpy(bak, target, dirLen * sizeof(wchar_t));
     uint32_t seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (uint32_t k = 0; k < 100; k++) {
         sideName(tmp + dirLen, seed + k, L".tmp");
@@ -65,18 +158,83 @@ static HANDLE makeTemp(const wchar_t *outPath, DWORD attrs, wchar_t *tmp, wchar_
 }
 
 // Puts the finished tmp in the existing output's place. The old output is kept as bak until
-// then: without a backup, ReplaceFileW may have removed it by the time it fails. Nonzero
-// when the new output is in place; otherwise the old one is where it was.
-static int replaceOld(const wchar_t *outPath, const wchar_t *tmp, const wchar_t *bak)
+// then: without a backup, ReplaceFileW may have removed it by the time it fails. Whatever
+// fails, a whole file stays under the output's name, and neither text is ever the only one
+// lost.
+static int replaceOld(const wchar_t *out, const wchar_t *tmp, const wchar_t *bak)
 {
-    if (ReplaceFileW(outPath, tmp, bak, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) {
-        DeleteFileW(bak);
-        return 1;
+    DWORD start = GetTickCount();
+    while (!ReplaceFileW(out, tmp, bak, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) {
+        DWORD err = GetLastError();
+        // The old output went to the backup, and the new one did not follow it there
+        // (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): the old one goes back, or else the new one in.
+        if (isMissing(out) && !moveFile(bak, out)) {
+            if (!moveFile(tmp, out))
+                return PlacedStranded;
+            break;
+        }
+        SetLastError(err);
+        if (!tryAgain(start)) {
+            deleteFile(tmp);
+            return PlacedNot;
+        }
     }
-    // The old output went to the backup, but the new one could not follow it there.
-    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-        MoveFileW(bak, outPath);
-    return 0;
+    deleteFile(bak);
+    return PlacedNew;
+}
+
+static int placeNew(const wchar_t *out, const wchar_t *tmp, const wchar_t *bak, int exists)
+{
+    if (exists)
+        return replaceOld(out, tmp, bak);
+    if (moveFile(tmp, out))
+        return PlacedNew;
+    deleteFile(tmp);
+    return PlacedNot;
+}
+
+// The result goes to a new file beside the output first, which then takes its place.
+// out is the output, open for writing, or INVALID_HANDLE_VALUE where there is none yet.
+// paths holds three times LONG_PATH characters.
+static void writeDiskFile(HWND owner, HANDLE out, const wchar_t *outPath, const char *result,
+                          uint32_t len, wchar_t *paths)
+{
+    wchar_t *target = paths, *tmp = paths + LONG_PATH, *bak = paths + 2 * LONG_PATH;
+    int exists = out != INVALID_HANDLE_VALUE;
+    // A new text is one to back up (archive); the old output's hidden and system marks stay.
+    DWORD attrs = FILE_ATTRIBUTE_ARCHIVE;
+    int named = 0;
+    if (exists) {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (GetFileInformationByHandle(out, &info))
+            attrs |= info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        named = finalPath(out, target);
+        CloseHandle(out);
+    }
+    if (!named)
+        named = longPath(outPath, target, tmp);
+    HANDLE h = named ? makeTemp(target, attrs, tmp, bak) : INVALID_HANDLE_VALUE;
+    if (h == INVALID_HANDLE_VALUE) {
+        reportCreate(owner);
+        return;
+    }
+    int wrote = writeAll(h, result, len);
+    if (!CloseHandle(h) || !wrote) {
+        deleteFile(tmp);
+        reportWrite(owner);
+        return;
+    }
+    if (placeNew(target, tmp, bak, exists) != PlacedNew) {
+        reportCreate(owner);
+        return;
+    }
+
+    // As a file written in place would be: open, shared for reading only, while the user
+    // reads the outcome.
+    out = CreateFileW(target, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    reportSuccess();
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
 }
 
 void writeOutput(HWND owner, const wchar_t *outPath, const char *result, uint32_t len)
@@ -86,12 +244,11 @@ void writeOutput(HWND owner, const wchar_t *outPath, const char *result, uint32_
     // under any of its names (it is open, shared for reading only). It changes nothing.
     HANDLE out = CreateFileW(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                              FILE_ATTRIBUTE_ARCHIVE, NULL);
-    int exists = out != INVALID_HANDLE_VALUE;
-    if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    if (out == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) {
         reportCreate(owner);
         return;
     }
-    if (exists && GetFileType(out) != FILE_TYPE_DISK) {
+    if (out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_DISK) {
         // A device or a pipe takes the result as it comes; there is nothing to replace.
         if (writeAll(out, result, len))
             reportSuccess();
@@ -100,37 +257,13 @@ void writeOutput(HWND owner, const wchar_t *outPath, const char *result, uint32_
         CloseHandle(out);
         return;
     }
-
-    // A new text is one to back up (archive); the old output's hidden and system marks stay.
-    DWORD attrs = FILE_ATTRIBUTE_ARCHIVE;
-    if (exists) {
-        BY_HANDLE_FILE_INFORMATION info;
-        if (GetFileInformationByHandle(out, &info))
-            attrs |= info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-        CloseHandle(out);
-    }
-    wchar_t tmp[MAX_PATH], bak[MAX_PATH];
-    HANDLE h = makeTemp(outPath, attrs, tmp, bak);
-    if (h == INVALID_HANDLE_VALUE) {
+    wchar_t *paths = (wchar_t *)malloc(3 * LONG_PATH * sizeof(wchar_t));
+    if (paths == NULL) {
+        if (out != INVALID_HANDLE_VALUE)
+            CloseHandle(out);
         reportCreate(owner);
         return;
     }
-    int wrote = writeAll(h, result, len);
-    if (!CloseHandle(h) || !wrote) {
-        DeleteFileW(tmp);
-        reportWrite(owner);
-        return;
-    }
-    if (!(exists ? replaceOld(outPath, tmp, bak) : MoveFileW(tmp, outPath))) {
-        DeleteFileW(tmp);
-        reportCreate(owner);
-        return;
-    }
-
-    // As a file written in place would be: open, shared for reading only, while the user
-    // reads the outcome.
-    out = CreateFileW(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    reportSuccess();
-    if (out != INVALID_HANDLE_VALUE)
-        CloseHandle(out);
+    writeDiskFile(owner, out, outPath, result, len, paths);
+    free(paths);
 }

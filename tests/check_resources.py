@@ -84,7 +84,7 @@ OLD_WINDOWS_IMPORTS = {
     'KERNEL32.DLL': {
         'CloseHandle', 'CreateFileW', 'DeleteCriticalSection', 'DeleteFileW', 'EnterCriticalSection',
         'FreeLibrary', 'GetCurrentProcessId', 'GetFileAttributesW', 'GetFileInformationByHandle',
-        'GetFileSize', 'GetFileType', 'GetFullPathNameW', 'GetLastError', 'GetModuleHandleA',
+        'GetFileSize', 'GetFileType', 'GetFullPathNameW', 'GetLastError', 'GetModuleHandleA', 'GetModuleHandleW',
         'GetProcAddress', 'GetStartupInfoA', 'GetTickCount', 'InitializeCriticalSection',
         'LeaveCriticalSection', 'LoadLibraryA', 'MoveFileW', 'ReadFile', 'ReplaceFileW', 'SetLastError',
         'SetUnhandledExceptionFilter', 'Sleep', 'TlsGetValue', 'VirtualProtect', 'VirtualQuery',
@@ -92,7 +92,8 @@ OLD_WINDOWS_IMPORTS = {
     'MSVCRT.DLL': {
         '__getmainargs', '__initenv', '__p__acmdln', '__p__commode', '__p__fmode', '__set_app_type',
         '__setusermatherr', '_amsg_exit', '_cexit', '_initterm', '_iob', '_onexit', 'abort', 'calloc',
-        'exit', 'fprintf', 'free', 'fwrite', 'malloc', 'memcpy', 'signal', 'strlen', 'strncmp', 'vfprintf'},
+        'exit', 'fprintf', 'free', 'fwrite', 'malloc', 'memcpy', 'signal', 'strlen', 'strncmp', 'vfprintf',
+        'wcscat', 'wcscpy', 'wcsncmp', 'wcsrchr'},
     'USER32.DLL': {
         'CheckRadioButton', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA',
         'MessageBoxA', 'SendDlgItemMessageW', 'SendMessageA'},

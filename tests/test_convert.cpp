@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "blocks.h"
 #include "convert.h"
 #include "format.h"
@@ -144,6 +146,12 @@ TEST_F(ConvertFile, StopsAtTheFirstNul)
     EXPECT_EQ(only(kSuccess), reports);
 }
 
+DWORD WINAPI closeSoon(void *h)
+{
+    Sleep(250);
+    return CloseHandle(h);
+}
+
 TEST_F(ConvertFile, AnExistingOutputIsReplacedWholeOrNotAtAll)
 {
     writeBytes(in, "1\r\n2\r\n");
@@ -179,6 +187,189 @@ TEST_F(ConvertFile, AnExistingOutputIsReplacedWholeOrNotAtAll)
     EXPECT_EQ(std::vector<MessageReport>({kNoCreate, kNoCreate}), reports);
     EXPECT_EQ("old", readBytes(out));
     EXPECT_EQ("in.txt out.txt ", folderNames(dir));
+
+    // Held for a moment only, as a scanner or a sync client holds it: converted.
+    clearReports();
+    reader = CreateFileW(o.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    HANDLE release = CreateThread(NULL, 0, closeSoon, reader, 0, NULL);
+    convert(SEP_WINDOWS, SEP_UNIX);
+    WaitForSingleObject(release, INFINITE);
+    CloseHandle(release);
+    EXPECT_EQ(only(kSuccess), reports);
+    EXPECT_EQ("1\n2\n", readBytes(out));
+    EXPECT_EQ("in.txt out.txt ", folderNames(dir));
+
+    // A symbolic link at the output's path: the file it leads to takes the result, the link stays.
+    clearReports();
+    const std::string elsewhere = dir + "elsewhere\\";
+    ASSERT_TRUE(CreateDirectoryW(wide(elsewhere).c_str(), NULL));
+    writeBytes(elsewhere + "real.txt", "old");
+    DeleteFileW(o.c_str());
+    ASSERT_TRUE(makeSymlink(out, elsewhere + "real.txt"));
+    convert(SEP_WINDOWS, SEP_MAC);
+    EXPECT_EQ(only(kSuccess), reports);
+    EXPECT_EQ("1\r2\r", readBytes(elsewhere + "real.txt"));
+    writeBytes(elsewhere + "real.txt", "through the link");
+    EXPECT_EQ("through the link", readBytes(out)) << "the link was replaced";
+    EXPECT_EQ("real.txt ", folderNames(elsewhere));
+    EXPECT_EQ("elsewhere in.txt out.txt ", folderNames(dir));
+}
+
+TEST_F(ConvertFile, AnOutputOfTheLongestLengthInADeepFolder)
+{
+    // 259 characters, the most a path box takes, in a folder of 245: the side files' names
+    // are longer than the output's and reach past MAX_PATH.
+    std::string deep = dir;
+    for (size_t room; (room = 245 - deep.size()) > 0;) {
+        size_t take = room <= 60 ? room : std::min<size_t>(60, room - 2);
+        deep += std::string(take, 'd');
+        ASSERT_TRUE(CreateDirectoryW(wide(deep).c_str(), NULL)) << deep.size();
+        if (take < room)
+            deep += "\\";
+    }
+    const std::string target = deep + "\\" + std::string(259 - 245 - 5, 'o') + ".txt";
+    ASSERT_EQ(259u, target.size());
+    writeBytes(in, "a\nb\n");
+    struct {
+        const char *sep, *want;
+    } news[] = {{SEP_WINDOWS, "a\r\nb\r\n"}, {SEP_MAC, "a\rb\r"}};
+    for (const auto &n : news) {
+        clearReports();
+        convertFile(kOwner, wide(in).c_str(), wide(target).c_str(), SEP_UNIX, n.sep);
+        EXPECT_EQ(only(kSuccess), reports);
+        EXPECT_EQ(n.want, readBytes(target));
+        EXPECT_EQ(target.substr(deep.size() + 1) + " ", folderNames(deep + "\\"));
+    }
+}
+
+// Windows' own ways for replacing to fail, which Wine's never does, played by stand-ins for
+// the file functions this program imports. A call fails with err, times times (-1: always).
+struct Fault {
+    DWORD err = 0;
+    int times = 0;
+};
+struct Faults {
+    Fault replace;
+    bool movesOld = false;  // the failing replace has moved the old output to the backup first
+    Fault moveBak, moveTmp, del;
+} faults;
+
+decltype(&ReplaceFileW) realReplace;
+decltype(&MoveFileW) realMove;
+decltype(&DeleteFileW) realDelete;
+
+bool failNow(Fault *f)
+{
+    if (f == nullptr || f->times == 0)
+        return false;
+    if (f->times > 0)
+        f->times--;
+    SetLastError(f->err);
+    return true;
+}
+
+// Only the side files: the tests' own files go through untouched.
+Fault *faultFor(const wchar_t *path, Fault *tmp, Fault *bak)
+{
+    if (wcsstr(path, L"~Pellmark-") == nullptr)
+        return nullptr;
+    return wcsstr(path, L".tmp") ? tmp : bak;
+}
+
+BOOL WINAPI fakeReplace(LPCWSTR out, LPCWSTR tmp, LPCWSTR bak, DWORD flags, LPVOID x, LPVOID y)
+{
+    if (faults.replace.times == 0)
+        return realReplace(out, tmp, bak, flags, x, y);
+    if (faults.movesOld)
+        realMove(out, bak);
+    return !failNow(&faults.replace);
+}
+
+BOOL WINAPI fakeMove(LPCWSTR from, LPCWSTR to)
+{
+    return failNow(faultFor(from, &faults.moveTmp, &faults.moveBak)) ? FALSE : realMove(from, to);
+}
+
+BOOL WINAPI fakeDelete(LPCWSTR path)
+{
+    return failNow(faultFor(path, &faults.del, &faults.del)) ? FALSE : realDelete(path);
+}
+
+// The names in a folder, with the side files' numbers as X.
+std::string sideNames(const std::string &dir)
+{
+    std::string names = folderNames(dir);
+    for (size_t at = 0; (at = names.find("~Pellmark-", at)) != std::string::npos; at += 11)
+        names.replace(at + 10, 8, "X");
+    return names;
+}
+
+// What the side file of that kind holds.
+std::string sideText(const std::string &dir, const char *ext)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(wide(dir + "~Pellmark-*." + ext).c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return "<none>";
+    FindClose(find);
+    return readBytes(dir + utf8(fd.cFileName));
+}
+
+TEST_F(ConvertFile, EveryWayWindowsFailsToReplaceLeavesAWholeFile)
+{
+    const DWORD share = ERROR_SHARING_VIOLATION, denied = ERROR_ACCESS_DENIED;
+    const std::string clean = "out.txt ";
+    struct Case {
+        const char *what;
+        Faults f;
+        const char *old;  // the earlier output, or null
+        MessageReport report;
+        const char *outText;
+        std::string names;
+    } cases[] = {
+        // replace, and whether it moved the old first; moving the backup back, the new file in; removing either
+        {"removing the old fails", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"moving the new fails", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"the old is in the backup", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"...and cannot go back", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {denied, -1}, {}, {}}, "old",
+         kSuccess, "1\n2\n", clean},
+        {"...nor the new in", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1}, true, {denied, -1}, {denied, -1}, {}}, "old",
+         kNoCreate, "<missing>", "~Pellmark-X.bak ~Pellmark-X.tmp "},
+        {"a lock that clears", {{share, 3}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
+        {"a lock that stays", {{share, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"a lock on removing the backup", {{}, false, {}, {}, {share, 3}}, "old", kSuccess, "1\n2\n", clean},
+        {"...and the new file", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}, false, {}, {}, {share, 3}}, "old",
+         kNoCreate, "old", clean},
+        {"a lock on a new output", {{}, false, {}, {share, 3}, {}}, nullptr, kSuccess, "1\n2\n", clean},
+    };
+    realReplace = (decltype(realReplace))substituteImport("kernel32.dll", "ReplaceFileW", (void *)fakeReplace);
+    realMove = (decltype(realMove))substituteImport("kernel32.dll", "MoveFileW", (void *)fakeMove);
+    realDelete = (decltype(realDelete))substituteImport("kernel32.dll", "DeleteFileW", (void *)fakeDelete);
+    ASSERT_TRUE(realReplace && realMove && realDelete) << "the program does not import them";
+    writeBytes(in, "1\r\n2\r\n");
+    int n = 0;
+    for (const Case &c : cases) {
+        clearReports();
+        const std::string folder = dir + std::to_string(n++) + "\\";
+        ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
+        out = folder + "out.txt";
+        if (c.old)
+            writeBytes(out, c.old);
+        faults = c.f;
+        convert(SEP_WINDOWS, SEP_UNIX);
+        faults = Faults();
+        EXPECT_EQ(only(c.report), reports) << c.what;
+        EXPECT_EQ(c.outText, readBytes(out)) << c.what;
+        EXPECT_EQ(c.names, sideNames(folder)) << c.what;
+        // Where neither could be put in place, both texts are still there, whole.
+        if (c.names != clean) {
+            EXPECT_EQ("old 1\n2\n ", sideText(folder, "bak") + " " + sideText(folder, "tmp") + " ") << c.what;
+        }
+    }
+    substituteImport("kernel32.dll", "ReplaceFileW", (void *)realReplace);
+    substituteImport("kernel32.dll", "MoveFileW", (void *)realMove);
+    substituteImport("kernel32.dll", "DeleteFileW", (void *)realDelete);
 }
 
 TEST_F(ConvertFile, MissingInputOrEmptyPaths)

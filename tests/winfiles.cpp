@@ -142,3 +142,45 @@ HANDLE makeSizelessPipe(std::string *path)
     *path = "\\\\.\\pipe\\pellmark-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
     return CreateNamedPipeW(wide(*path).c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, NULL);
 }
+
+void *substituteImport(const char *dll, const char *name, void *fn)
+{
+    BYTE *base = (BYTE *)GetModuleHandleW(NULL);
+    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
+    DWORD at = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + at); d->Name != 0; d++) {
+        if (_stricmp((const char *)(base + d->Name), dll) != 0)
+            continue;
+        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
+        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
+        for (; names->u1.AddressOfData != 0; names++, slots++) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+                strcmp((const char *)((IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name, name) != 0)
+                continue;
+            DWORD was;
+            VirtualProtect(&slots->u1.Function, sizeof(void *), PAGE_READWRITE, &was);
+            void *old = (void *)slots->u1.Function;
+            slots->u1.Function = (ULONG_PTR)fn;
+            VirtualProtect(&slots->u1.Function, sizeof(void *), was, &was);
+            return old;
+        }
+    }
+    return NULL;
+}
+
+bool makeSymlink(const std::string &link, const std::string &target)
+{
+    typedef char *(CDECL * UnixNameFn)(const wchar_t *);
+    typedef LONG(CDECL * SpawnFn)(char *const *, int);
+    UnixNameFn unixName = (UnixNameFn)(void (*)(void))GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    SpawnFn spawn = (SpawnFn)(void (*)(void))GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp");
+    if (unixName == NULL || spawn == NULL)
+        return CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), 0) != 0;
+    char *from = unixName(wide(target).c_str()), *to = unixName(wide(link).c_str());
+    char ln[] = "/bin/ln", s[] = "-s";
+    char *const argv[] = {ln, s, from, to, NULL};
+    bool made = from != NULL && to != NULL && spawn(argv, TRUE) == 0;
+    HeapFree(GetProcessHeap(), 0, from);
+    HeapFree(GetProcessHeap(), 0, to);
+    return made;
+}

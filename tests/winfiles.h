@@ -39,4 +39,12 @@ std::string shortReadFile();
 // to close when done, or INVALID_HANDLE_VALUE. path receives the name to open.
 HANDLE makeSizelessPipe(std::string *path);
 
+// A symbolic link at link that leads to target. Wine's CreateSymbolicLinkW makes nothing and
+// says it did: under Wine the machine's own ln makes it.
+bool makeSymlink(const std::string &link, const std::string &target);
+
+// Puts fn in the place of the function name that this program imports from dll, so that a test
+// can play what Windows does and Wine does not. Returns what was there, or null.
+void *substituteImport(const char *dll, const char *name, void *fn);
+
 #endif
