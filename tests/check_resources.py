@@ -72,21 +72,23 @@ VERSION_STRINGS = [
 ]
 
 CLASS_ORDINALS = {0x80: 'Button', 0x81: 'Edit', 0x82: 'Static', 0x83: 'ListBox', 0x84: 'ScrollBar', 0x85: 'ComboBox'}
-SYSTEM_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'COMCTL32.DLL', 'COMDLG32.DLL', 'MSVCRT.DLL', 'GDI32.DLL', 'ADVAPI32.DLL'}
+# What the loader takes before the program runs must come from the system folder, whatever
+# lies beside Pellmark.exe: DLLs on the system's list of known DLLs (the KnownDLLs key of
+# Session Manager, Windows 7 to 11). Everything else is loaded at run time, from there only.
+KNOWN_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'GDI32.DLL', 'MSVCRT.DLL', 'ADVAPI32.DLL'}
 
 # The released program is for Windows 2000 and later: subsystem 4.0, and only functions that
 # Windows 2000 has. All but ReplaceFileW are in NT 4.0 with the common controls of Internet
 # Explorer 4; paths go through the W functions, which Windows 98 lacks. Add a function here
 # only after checking the first Windows that has it.
 OLD_WINDOWS_IMPORTS = {
-    'COMCTL32.DLL': {'InitCommonControlsEx'},
-    'COMDLG32.DLL': {'CommDlgExtendedError', 'GetOpenFileNameW', 'GetSaveFileNameW'},
+    'GDI32.DLL': {'CreateFontIndirectW', 'DeleteObject', 'GetObjectW'},
     'KERNEL32.DLL': {
         'CloseHandle', 'CreateFileW', 'DeleteCriticalSection', 'DeleteFileW', 'EnterCriticalSection',
         'FreeLibrary', 'GetCurrentProcessId', 'GetFileAttributesW', 'GetFileInformationByHandle',
         'GetFileSize', 'GetFileType', 'GetFullPathNameW', 'GetLastError', 'GetModuleHandleA', 'GetModuleHandleW',
         'GetProcAddress', 'GetStartupInfoA', 'GetTickCount', 'InitializeCriticalSection',
-        'LeaveCriticalSection', 'LoadLibraryA', 'MoveFileW', 'ReadFile', 'ReplaceFileW', 'SetLastError',
+        'LeaveCriticalSection', 'LoadLibraryA', 'LoadLibraryW', 'lstrcpyW', 'MoveFileW', 'ReadFile', 'ReplaceFileW', 'SetLastError',
         'SetUnhandledExceptionFilter', 'Sleep', 'TlsGetValue', 'VirtualProtect', 'VirtualQuery',
         'WriteFile'},
     'MSVCRT.DLL': {
@@ -96,7 +98,7 @@ OLD_WINDOWS_IMPORTS = {
         'wcscat', 'wcscpy', 'wcsncmp', 'wcsrchr'},
     'USER32.DLL': {
         'CheckRadioButton', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA',
-        'MessageBoxA', 'SendDlgItemMessageW', 'SendMessageA'},
+        'MessageBoxA', 'RemovePropW', 'SendDlgItemMessageW', 'SendMessageA', 'SendMessageW', 'SetPropW'},
 }
 
 failures = []
@@ -378,7 +380,7 @@ def main():
         newer = sorted('%s!%s' % (d, f) for d in got for f in got[d] - OLD_WINDOWS_IMPORTS.get(d, set()))
         check('imports that Windows 2000 lacks', newer, [])
     dlls = {e.dll.decode().upper() for e in pe.DIRECTORY_ENTRY_IMPORT}
-    check('only system DLLs imported (static runtime)', sorted(dlls - SYSTEM_DLLS), [])
+    check('only known DLLs imported', sorted(dlls - KNOWN_DLLS), [])
 
     res = resources(pe)
     check('resource types', sorted(k for k in res), sorted([RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST]))

@@ -14,6 +14,8 @@ const int kBoxText = 0xFFFF;      // a message box's text
 // first program in a fresh 32-bit Wine under emulation, may take many seconds; a box that
 // should not be there fails at once, whatever the bound.
 const DWORD kTimeoutMs = 180000;
+// Where Wine takes the DLL load order of a program of that name.
+const wchar_t kOverrides[] = L"Software\\Wine\\AppDefaults\\Pellmark.exe\\DllOverrides";
 
 
 // Polls until cond holds or the time is up: nothing here waits forever.
@@ -62,10 +64,21 @@ protected:
     void SetUp() override
     {
         dir = makeTempDir();
+        // Run from a folder as Downloads is: another DLL beside it, of a name that the common
+        // controls ask for, and Wine told to look for that name as Windows does.
+        const std::string app = dir + "app\\";
+        ASSERT_TRUE(CreateDirectoryW(wide(app).c_str(), NULL));
+        ASSERT_TRUE(CopyFileW(wide(windowsPath(PELLMARK_EXE)).c_str(), wide(app + "Pellmark.exe").c_str(), TRUE));
+        ASSERT_TRUE(CopyFileW(wide(windowsPath(PELLMARK_PLANTED)).c_str(), wide(app + "uxtheme.dll").c_str(), TRUE));
+        planted = app + "uxtheme.dll.loaded";
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL));
+        RegSetValueExW(key, L"uxtheme", 0, REG_SZ, (const BYTE *)L"native,builtin", sizeof(L"native,builtin"));
+        RegCloseKey(key);
         STARTUPINFOA si;
         ZeroMemory(&si, sizeof(si));
         si.cb = sizeof(si);
-        std::string cmd = "\"" + windowsPath(PELLMARK_EXE) + "\"";
+        std::string cmd = "\"" + app + "Pellmark.exe\"";
         ASSERT_TRUE(CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << cmd;
         started = true;
         ASSERT_TRUE(waitFor([&] { return (mainDlg = findDialog([](HWND h) { return windowText(h) == "Pellmark"; })) != NULL; }))
@@ -80,6 +93,8 @@ protected:
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
         }
+        EXPECT_FALSE(fileExists(planted)) << "the DLL beside the program was loaded";
+        RegDeleteKeyW(HKEY_CURRENT_USER, kOverrides);
         removeTree(dir);
     }
 
@@ -137,7 +152,7 @@ protected:
         return code;
     }
 
-    std::string dir;
+    std::string dir, planted;
     PROCESS_INFORMATION pi = {};
     bool started = false;
     HWND mainDlg = NULL;

@@ -4,6 +4,7 @@
 #include "record.h"
 #include "report.h"
 #include "resource.h"
+#include "syslibs.h"
 #include "winfiles.h"
 
 namespace {
@@ -147,6 +148,7 @@ protected:
         drv = Driver();
         drv.hook = SetWindowsHookExA(WH_CBT, cbtProc, NULL, GetCurrentThreadId());
         dir = makeTempDir();
+        ASSERT_TRUE(loadSysLibs());
         dlg = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, 0);
         ASSERT_NE((HWND)NULL, dlg) << "needs an X display";
         for (int i = 0; i < 6; i++) {
@@ -224,6 +226,16 @@ TEST_F(MainDialog, StartsEmptyWithEveryFormatOffered)
     EXPECT_EQ("Pellmark", windowText(dlg));
     EXPECT_NE((LRESULT)0, SendMessageA(dlg, WM_GETICON, ICON_SMALL, 0));
     EXPECT_NE((LRESULT)0, SendMessageA(dlg, WM_GETICON, ICON_BIG, 0));
+
+    // The manifest still brings version 6 of the common controls, from the side-by-side store
+    // (Wine's copy there answers DllGetVersion with 5).
+    wchar_t controls[MAX_PATH] = L"";
+    GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), controls, MAX_PATH);
+    std::string where = utf8(controls);
+    CharLowerBuffA(&where[0], (DWORD)where.size());
+    EXPECT_NE(std::string::npos, where.find("\\winsxs\\")) << where;
+    EXPECT_NE(std::string::npos, where.find("_6.0.")) << where;
+
 }
 
 TEST_F(MainDialog, ChoosingAFormatWithdrawsItFromTheOtherSide)
@@ -569,14 +581,35 @@ TEST_F(MainDialog, EveryTextFitsItsControlInTheDialogFont)
     DestroyWindow(about);
 }
 
-TEST(AppMain, MissingDialogTemplateIsReportedAndStillReturnsZero)
+FARPROC(WINAPI *realGetProcAddress)(HMODULE, LPCSTR);
+
+// A system whose common dialogs lack one function.
+FARPROC WINAPI withoutSaveDialog(HMODULE lib, LPCSTR name)
+{
+    if (HIWORD(name) != 0 && strcmp(name, "GetSaveFileNameW") == 0)
+        return NULL;
+    return realGetProcAddress(lib, name);
+}
+
+TEST(AppMain, WhatCannotBeMadeOrHadIsReportedAndStillReturnsZero)
 {
     clearReports();
     // kernel32 holds no dialog template 201, so the main dialog cannot be made from it.
     EXPECT_EQ(0, appMain(GetModuleHandleA("kernel32.dll")));
     const MessageReport failed = {nullptr, "Creation of main window failed!", "Error", IconError};
     EXPECT_EQ(std::vector<MessageReport>{failed}, reports);
+
     clearReports();
+    realGetProcAddress = (decltype(realGetProcAddress))substituteImport("kernel32.dll", "GetProcAddress", (void *)withoutSaveDialog);
+    ASSERT_TRUE(realGetProcAddress != NULL);
+    // Without a template either: a program that went on would not wait in its dialog.
+    EXPECT_EQ(0, appMain(GetModuleHandleA("kernel32.dll")));
+    substituteImport("kernel32.dll", "GetProcAddress", (void *)realGetProcAddress);
+    const MessageReport lacking = {nullptr, "This version of Windows lacks the common controls or dialogs Pellmark needs!",
+                                   "Error", IconError};
+    EXPECT_EQ(std::vector<MessageReport>{lacking}, reports);
+    clearReports();
+    EXPECT_TRUE(loadSysLibs());
 }
 
 } // namespace

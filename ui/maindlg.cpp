@@ -7,6 +7,7 @@
 #include "format.h"
 #include "report.h"
 #include "resource.h"
+#include "syslibs.h"
 
 // Paths are UTF-16 from the boxes and file dialogs to the engine: through the code page a
 // name it cannot hold turns into a look-alike's name, or into one that opens nothing.
@@ -59,9 +60,9 @@ static BOOL askPath(HWND dlg, wchar_t *path, DWORD flags, BOOL save)
     ofn.nMaxFile = PATH_BUF;
     ofn.lpstrDefExt = L"txt";
     ofn.Flags = flags;
-    if (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))
+    if (save ? getSaveFileName(&ofn) : getOpenFileName(&ofn))
         return TRUE;
-    DWORD err = CommDlgExtendedError();
+    DWORD err = commDlgExtendedError();
     if (err == FNERR_BUFFERTOOSMALL)
         showReport(dlg, "The chosen path is too long!", "Error", IconError);
     else if (err != 0)
@@ -185,6 +186,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         EndDialog(dlg, 0);
         return TRUE;
+
     case WM_COMMAND:
         // Esc (IDCANCEL) and the path boxes' notifications fall outside the table.
         onCommand(dlg, LOWORD(wParam));

@@ -1,0 +1,47 @@
+#include "syslibs.h"
+#include "report.h"
+
+BOOL(WINAPI *initCommonControlsEx)(const INITCOMMONCONTROLSEX *icc);
+BOOL(WINAPI *getOpenFileName)(OPENFILENAMEW *ofn);
+BOOL(WINAPI *getSaveFileName)(OPENFILENAMEW *ofn);
+DWORD(WINAPI *commDlgExtendedError)(void);
+
+typedef void (*AnyFn)(void);
+
+static AnyFn procOf(HMODULE lib, const char *name)
+{
+    return lib == NULL ? NULL : (AnyFn)GetProcAddress(lib, name);
+}
+
+// Windows looks for a DLL asked for by its bare name in the program's own folder first. That
+// is usually Downloads, where a web page may have put a DLL of such a name, and the common
+// controls and dialogs ask for many that are not on the system's list of known DLLs.
+static void searchSystemOnly(void)
+{
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    // Windows 8, and 7 and Vista with their update KB2533623.
+    BOOL(WINAPI *setDefaultDirs)(DWORD) = (BOOL(WINAPI *)(DWORD))procOf(kernel, "SetDefaultDllDirectories");
+    if (setDefaultDirs != NULL && setDefaultDirs(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    // XP SP1 on: takes the current folder out at least.
+    BOOL(WINAPI *setDllDir)(const wchar_t *) = (BOOL(WINAPI *)(const wchar_t *))procOf(kernel, "SetDllDirectoryW");
+    if (setDllDir != NULL)
+        setDllDir(L"");
+}
+
+int loadSysLibs(void)
+{
+    searchSystemOnly();
+    // The manifest's activation context makes this version 6 of the common controls.
+    HMODULE controls = LoadLibraryW(L"comctl32.dll");
+    HMODULE dialogs = LoadLibraryW(L"comdlg32.dll");
+    initCommonControlsEx = (BOOL(WINAPI *)(const INITCOMMONCONTROLSEX *))procOf(controls, "InitCommonControlsEx");
+    getOpenFileName = (BOOL(WINAPI *)(OPENFILENAMEW *))procOf(dialogs, "GetOpenFileNameW");
+    getSaveFileName = (BOOL(WINAPI *)(OPENFILENAMEW *))procOf(dialogs, "GetSaveFileNameW");
+    commDlgExtendedError = (DWORD(WINAPI *)(void))procOf(dialogs, "CommDlgExtendedError");
+    if (initCommonControlsEx && getOpenFileName && getSaveFileName && commDlgExtendedError)
+        return 1;
+    showReport(NULL, "This version of Windows lacks the common controls or dialogs Pellmark needs!",
+               "Error", IconError);
+    return 0;
+}
