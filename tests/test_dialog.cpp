@@ -236,6 +236,18 @@ TEST_F(MainDialog, StartsEmptyWithEveryFormatOffered)
     EXPECT_NE(std::string::npos, where.find("\\winsxs\\")) << where;
     EXPECT_NE(std::string::npos, where.find("_6.0.")) << where;
 
+    // The path boxes, and they only, draw in the shell's dialog font, at the dialog font's
+    // size, which lives as long as the dialog.
+    LOGFONTW dlgFont, boxFont;
+    ASSERT_TRUE(GetObjectW((HFONT)SendMessageW(dlg, WM_GETFONT, 0, 0), sizeof(dlgFont), &dlgFont));
+    HFONT font = (HFONT)SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_GETFONT, 0, 0);
+    EXPECT_EQ(font, (HFONT)SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_GETFONT, 0, 0));
+    ASSERT_TRUE(GetObjectW(font, sizeof(boxFont), &boxFont));
+    EXPECT_EQ("MS Shell Dlg / MS Sans Serif", utf8(boxFont.lfFaceName) + " / " + utf8(dlgFont.lfFaceName));
+    EXPECT_EQ(dlgFont.lfHeight, boxFont.lfHeight);
+    DestroyWindow(dlg);
+    dlg = NULL;
+    EXPECT_EQ(0u, GetObjectType(font)) << "the font outlives the dialog";
 }
 
 TEST_F(MainDialog, ChoosingAFormatWithdrawsItFromTheOtherSide)

@@ -36,6 +36,33 @@ static void withdrawFormat(HWND dlg, int otherFirst, int chosen)
         enableItem(dlg, otherFirst + i, i != chosen);
 }
 
+// The dialog's "MS Sans Serif" is a bitmap font without font linking: a name in another
+// script would show as boxes. The shell's dialog font is a TrueType face that links to
+// others. Held by the dialog, freed when it ends.
+static const wchar_t pathFontProp[] = L"PellmarkPathFont";
+
+static void setPathFont(HWND dlg)
+{
+    LOGFONTW lf;
+    if (!GetObjectW((HFONT)SendMessageW(dlg, WM_GETFONT, 0, 0), sizeof(lf), &lf))
+        return;
+    lstrcpyW(lf.lfFaceName, L"MS Shell Dlg");
+    lf.lfCharSet = DEFAULT_CHARSET;
+    HFONT font = CreateFontIndirectW(&lf);
+    if (font == NULL)
+        return;
+    SetPropW(dlg, pathFontProp, font);
+    SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_SETFONT, (WPARAM)font, FALSE);
+    SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETFONT, (WPARAM)font, FALSE);
+}
+
+static void onDestroy(HWND dlg)
+{
+    HFONT font = (HFONT)RemovePropW(dlg, pathFontProp);
+    if (font != NULL)
+        DeleteObject(font);
+}
+
 static void onInit(HWND dlg)
 {
     HINSTANCE self = GetModuleHandleA(NULL);
@@ -45,6 +72,7 @@ static void onInit(HWND dlg)
     SendMessageA(dlg, WM_SETICON, ICON_BIG, (LPARAM)big);
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
+    setPathFont(dlg);
 }
 
 // Shows the open or save dialog; path receives the choice. Returns 0 when cancelled, and
@@ -186,6 +214,9 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         EndDialog(dlg, 0);
         return TRUE;
+    case WM_DESTROY:
+        onDestroy(dlg);
+        return FALSE; // the dialog manager frees what it made, too
 
     case WM_COMMAND:
         // Esc (IDCANCEL) and the path boxes' notifications fall outside the table.
