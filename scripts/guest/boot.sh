@@ -9,7 +9,7 @@ GUEST_CACHE=${PELLMARK_GUEST_CACHE:-/var/cache/pellmark}
 guestImage() {
     local hash
     # What the image holds: the recipe, and the set-up its first boot runs.
-    hash=$(cat "$ROOT/scripts/guest/image.sh" "$ROOT/scripts/guest/setup.sh" | sha256sum | cut -c1-16)
+    hash=$(cat "$ROOT/scripts/guest/image.sh" "$ROOT/scripts/guest/setup.sh" "$ROOT/scripts/wine-env.sh" | sha256sum | cut -c1-16)
     GUEST=$GUEST_CACHE/guest-$hash
     [ -f "$GUEST/ok" ] && return 0
     log "building the 32-bit guest image (once for this recipe: about 3 to 4 minutes)"
@@ -34,6 +34,7 @@ GUEST_CPU=Opteron_G1,-pni
 bootGuest() {
     local secs=$1 job=$2 mem=${3:-3072}
     cp "$ROOT/scripts/guest/setup.sh" "$BUILD/pellmark-setup.sh"
+    cp "$ROOT/scripts/wine-env.sh" "$BUILD/pellmark-wine-env.sh"
     timeout "$secs" qemu-system-x86_64 -accel tcg,thread=multi,tb-size=512 -cpu "$GUEST_CPU" -smp 2 -m "$mem" \
         -nographic -no-reboot -net none $([ "${GUEST_WRITE:-0}" = 1 ] || echo -snapshot) \
         -drive file="$GUEST/disk.img",format=raw,if=virtio,cache=unsafe \

@@ -2,7 +2,8 @@
 # Builds the 32-bit test machine: a small Debian 12 guest with 32-bit Wine and Xvfb, for
 # QEMU's software emulation (these machines run no 32-bit program themselves).
 # usage: image.sh DIR     writes DIR/disk.img, DIR/vmlinuz, DIR/initrd.img and DIR/ok
-# What decides what the image holds is in this file and in setup.sh: their hash names it.
+# What decides what the image holds is in this file, setup.sh and ../wine-env.sh: their hash
+# names it.
 set -eu
 . "$(dirname "$0")/../common.sh"
 . "$(dirname "$0")/boot.sh"

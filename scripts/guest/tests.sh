@@ -4,16 +4,10 @@
 OUT=$(dirname "$JOB")
 BUILD=$(dirname "$OUT")
 
-# Code page 1252, as on the host (scripts/test says why).
-export LC_ALL=C.UTF-8 LANG=C.UTF-8
+testLocale
 startDisplay
 startWine
-
-# The 64 KiB disk for the full-disk test, and a full device of its own.
-mkdir -p /tmp/tiny
-mount -t tmpfs -o size=64k pellmark-tiny /tmp/tiny && touch /tmp/tiny/mounted
-mknod /tmp/full c 1 7
-export PELLMARK_TINY_DIR=/tmp/tiny PELLMARK_FULL_DEVICE=/tmp/full
+testDisks /tmp
 
 # NAME_plain runs NAME again with the plain loops in place of the block kernels.
 for t in $PROGRAMS; do
