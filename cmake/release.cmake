@@ -40,7 +40,7 @@ install(FILES ${PELLMARK_SHIP}/README.txt DESTINATION .)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_NAME Pellmark)
-    set(CPACK_PACKAGE_VENDOR "Dravane Software")
+    set(CPACK_PACKAGE_VENDOR "${PELLMARK_MAKER}")
     set(CPACK_PACKAGE_FILE_NAME Pellmark-${PROJECT_VERSION}-win32)
     set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/dist)
     # Entries take their times from SOURCE_DATE_EPOCH, which scripts/release sets.
