@@ -1,6 +1,7 @@
-// The least that any whole-file conversion does, to compare Pellmark with: read the file
-// whole into a fresh buffer, fill a fresh buffer of the output's size from it with memcpy,
-// and write that. usage: floor IN OUT OUTSIZE
+// The least that any whole-file conversion does that replaces its output as Pellmark does,
+// to compare Pellmark with: read the file whole into a fresh buffer, fill a fresh buffer of
+// the output's size from it with memcpy, write that to a new file beside the output, and put
+// it in the output's place. usage: floor IN OUT OUTSIZE
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,12 +26,22 @@ int main(int argc, char **argv)
     buf[size] = '\0';
     for (DWORD w = 0; w < outSize; w += size)
         memcpy(res + w, buf, outSize - w < size ? outSize - w : size);
-    HANDLE out = CreateFileA(argv[2], GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
+    char tmp[MAX_PATH], bak[MAX_PATH];
+    snprintf(tmp, sizeof(tmp), "%s.floor-tmp", argv[2]);
+    snprintf(bak, sizeof(bak), "%s.floor-bak", argv[2]);
+    HANDLE out = CreateFileA(tmp, GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
     if (out == INVALID_HANDLE_VALUE || !WriteFile(out, res, outSize, &put, NULL) || put != outSize) {
-        fprintf(stderr, "cannot write %s\n", argv[2]);
+        fprintf(stderr, "cannot write %s\n", tmp);
         return 1;
     }
     CloseHandle(out);
+    BOOL placed = GetFileAttributesA(argv[2]) == INVALID_FILE_ATTRIBUTES
+                      ? MoveFileA(tmp, argv[2])
+                      : ReplaceFileA(argv[2], tmp, bak, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL) && DeleteFileA(bak);
+    if (!placed) {
+        fprintf(stderr, "cannot replace %s\n", argv[2]);
+        return 1;
+    }
     free(res);
     free(buf);
     CloseHandle(in);
