@@ -159,8 +159,8 @@ static HANDLE makeTemp(const wchar_t *target, DWORD attrs, wchar_t *tmp, wchar_t
 
 // Puts the finished tmp in the existing output's place. The old output is kept as bak until
 // then: without a backup, ReplaceFileW may have removed it by the time it fails. Whatever
-// fails, a whole file stays under the output's name, and neither text is ever the only one
-// lost.
+// fails, a whole file stays under the output's name, and the only copy of either text is
+// never deleted.
 static int replaceOld(const wchar_t *out, const wchar_t *tmp, const wchar_t *bak)
 {
     DWORD start = GetTickCount();
