@@ -231,10 +231,8 @@ TEST_F(MainDialog, StartsEmptyWithEveryFormatOffered)
     // (Wine's copy there answers DllGetVersion with 5).
     wchar_t controls[MAX_PATH] = L"";
     GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), controls, MAX_PATH);
-    std::string where = utf8(controls);
-    CharLowerBuffA(&where[0], (DWORD)where.size());
-    EXPECT_NE(std::string::npos, where.find("\\winsxs\\")) << where;
-    EXPECT_NE(std::string::npos, where.find("_6.0.")) << where;
+    std::string where = utf8(CharLowerW(controls));
+    EXPECT_TRUE(where.find("\\winsxs\\") != std::string::npos && where.find("_6.0.") != std::string::npos) << where;
 
     // The path boxes, and they only, draw in the shell's dialog font, at the dialog font's
     // size, which lives as long as the dialog.
