@@ -214,24 +214,6 @@ TEST_F(ConvertFile, AnExistingOutputIsReplacedWholeOrNotAtAll)
     EXPECT_EQ("elsewhere in.txt out.txt ", folderNames(dir));
 }
 
-TEST_F(ConvertFile, AnOutputOfTheLongestLengthInADeepFolder)
-{
-    // 259 characters, the most a path box takes, in a folder of 245: the side files' names
-    // are longer than the output's and reach past MAX_PATH.
-    const std::string deep = dir + std::string(245 - dir.size(), 'd') + "\\";
-    ASSERT_TRUE(CreateDirectoryW(wide(deep).c_str(), NULL));
-    const std::string target = deep + std::string(259 - 246 - 4, 'o') + ".txt";
-    writeBytes(in, "a\nb\n");
-    // New, then replacing.
-    for (const char *sep : {SEP_WINDOWS, SEP_MAC}) {
-        clearReports();
-        convertFile(kOwner, wide(in).c_str(), wide(target).c_str(), SEP_UNIX, sep);
-        EXPECT_EQ(only(kSuccess), reports);
-        EXPECT_EQ(std::string("a") + sep + "b" + sep, readBytes(target));
-        EXPECT_EQ("ooooooooo.txt ", folderNames(deep));
-    }
-}
-
 // Windows' own ways for replacing to fail, which Wine's never does, played by stand-ins for
 // the file functions this program imports. A call fails with err, times times (-1: always).
 struct Fault {
@@ -296,10 +278,10 @@ std::string listing(const std::string &dir)
     return all;
 }
 
-TEST_F(ConvertFile, EveryWayWindowsFailsToReplaceLeavesAWholeFile)
+TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
 {
     const DWORD share = ERROR_SHARING_VIOLATION, denied = ERROR_ACCESS_DENIED;
-    const std::string clean = "out.txt ";
+    const std::string clean = "ooooooooo.txt ";
     struct Case {
         const char *what;
         Faults f;
@@ -309,6 +291,8 @@ TEST_F(ConvertFile, EveryWayWindowsFailsToReplaceLeavesAWholeFile)
         std::string names;
     } cases[] = {
         // replace, and whether it moved the old first; moving the backup back, the new file in; removing either
+        {"nothing fails", {{}, false, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean},
+        {"nothing fails, replacing", {{}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
         {"removing the old fails", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
         {"moving the new fails", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
         {"the old is in the backup", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {}, {}, {}}, "old", kNoCreate, "old", clean},
@@ -325,12 +309,15 @@ TEST_F(ConvertFile, EveryWayWindowsFailsToReplaceLeavesAWholeFile)
     realDelete = (decltype(realDelete))substituteImport("kernel32.dll", "DeleteFileW", (void *)fakeDelete);
     ASSERT_TRUE(realReplace && realMove && realDelete) << "the program does not import them";
     writeBytes(in, "1\r\n2\r\n");
-    int n = 0;
+    char n = 'a';
     for (const Case &c : cases) {
         clearReports();
-        const std::string folder = dir + std::to_string(n++) + "\\";
+        // 259 characters, the most a path box takes, in a folder of 245: the side files' names
+        // are longer than the output's and reach past MAX_PATH.
+        const std::string folder = dir + n++ + std::string(244 - dir.size(), 'd') + "\\";
         ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
-        out = folder + "out.txt";
+        out = folder + "ooooooooo.txt";
+        ASSERT_EQ(259u, out.size());
         if (c.old)
             writeBytes(out, c.old);
         faults = c.f;
