@@ -3,18 +3,20 @@
 #include "blocks.h"
 
 // Every kernel does whole 16-byte blocks from *i on and leaves *i at the first byte it has
-// not settled (a byte found, or the first of those too few for a block); the plain loop
-// after it goes on from there, and where there is no kernel it does all the work.
+// not settled (a character found, or the first of those too few for a block); the plain loop
+// after it goes on from there, and where there is no kernel it does all the work. Kernels
+// count in bytes, from the text's first character, so a block's lanes are its characters
+// of w bytes.
 struct Kernels {
-    void (*findByte)(const char *s, uint32_t len, char b, uint32_t *i);
-    void (*findNul)(const char *s, uint32_t maxLen, uint32_t *i);
-    uint32_t (*countByte)(const char *s, uint32_t len, char b, uint32_t *i);
-    uint32_t (*countPair)(const char *s, uint32_t len, char a, char b, uint32_t *i);
-    void (*countPairParts)(const char *s, uint32_t len, char a, char b, uint32_t *i,
+    void (*findChar)(const char *s, uint32_t len, const char *c, uint32_t w, uint32_t *i);
+    void (*findNul)(const char *s, uint32_t maxLen, uint32_t w, uint32_t *i);
+    uint32_t (*countChar)(const char *s, uint32_t len, const char *c, uint32_t w, uint32_t *i);
+    uint32_t (*countPair)(const char *s, uint32_t len, const char *a, const char *b, uint32_t w, uint32_t *i);
+    void (*countPairParts)(const char *s, uint32_t len, const char *a, const char *b, uint32_t w, uint32_t *i,
                            uint32_t *cA, uint32_t *cB, uint32_t *cAB);
-    // Here *i is the source position and *w the result's.
+    // Here *i is the source position and *o the result's.
     void (*copyReplace)(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                        const char *newS, uint32_t newLen, char *dst, uint32_t *i, uint32_t *w);
+                        const char *newS, uint32_t newLen, uint32_t w, char *dst, uint32_t *i, uint32_t *o);
 };
 
 static const Kernels noKernels = {};
@@ -30,6 +32,9 @@ static const Kernels noKernels = {};
 #else
 #define BLOCK_KERNEL __attribute__((target("sse2"), section(".blocks")))
 #endif
+// An instance of a function template lands in .text whatever section it names: the bodies
+// for each width are templates inlined into the one kernel that picks among them.
+#define BLOCK_BODY __attribute__((target("sse2"), always_inline)) static inline
 
 static int sse2Present(void)
 {
@@ -41,12 +46,39 @@ static int sse2Present(void)
 #endif
 }
 
-BLOCK_KERNEL static void findByteBlocks(const char *s, uint32_t len, char b, uint32_t *i)
+// Each lane of W bytes: all ones where a and b hold the same character.
+template <int W>
+BLOCK_BODY __m128i sameLanes(__m128i a, __m128i b)
 {
-    const __m128i pat = _mm_set1_epi8(b);
+    if constexpr (W == 1)
+        return _mm_cmpeq_epi8(a, b);
+    else if constexpr (W == 2)
+        return _mm_cmpeq_epi16(a, b);
+    else
+        return _mm_cmpeq_epi32(a, b);
+}
+
+// The character c in every lane.
+template <int W>
+BLOCK_BODY __m128i splat(const char *c)
+{
+    char buf[16];
+    for (int k = 0; k < 16; k++)
+        buf[k] = c[k % W];
+    return _mm_loadu_si128((const __m128i *)buf);
+}
+
+// A byte mask's bits that stand for whole characters: the first of each lane's W bits.
+template <int W>
+static constexpr unsigned laneStarts = W == 1 ? 0xFFFF : W == 2 ? 0x5555 : 0x1111;
+
+template <int W>
+BLOCK_BODY void findCharBlocks(const char *s, uint32_t len, const char *c, uint32_t *i)
+{
+    const __m128i pat = splat<W>(c);
     uint32_t p = *i;
     while (len - p >= 16) {
-        int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(s + p)), pat));
+        int hits = _mm_movemask_epi8(sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + p)), pat));
         if (hits != 0) {
             p += (uint32_t)__builtin_ctz((unsigned)hits);
             break;
@@ -58,92 +90,100 @@ BLOCK_KERNEL static void findByteBlocks(const char *s, uint32_t len, char b, uin
 
 // From aligned blocks: an aligned load never crosses into another page, so the bytes it
 // reads before the string or past its terminator or bound lie in a page the string itself
-// occupies; they are masked off or judged against the bound, never counted.
+// occupies; they are masked off or judged against the bound, never counted. A string of
+// wider characters that does not start on a character's boundary is left to the plain loop.
 // AddressSanitizer would call those loads out of bounds; the fuzz target holds this kernel
 // to the plain walk on strings that end right before an unmapped page instead.
-BLOCK_KERNEL __attribute__((no_sanitize_address)) static void findNulBlocks(const char *s, uint32_t maxLen, uint32_t *i)
+template <int W>
+BLOCK_BODY __attribute__((no_sanitize_address)) void findNulBlocks(const char *s, uint32_t maxLen, uint32_t *i)
 {
     // A bound of 0 reads nothing at all, not even the block the string starts in.
-    if (maxLen == 0)
+    if (maxLen == 0 || (uintptr_t)s % W != 0)
         return;
     const __m128i zero = _mm_setzero_si128();
     uint32_t skip = (uint32_t)((uintptr_t)s & 15);
     const __m128i *blk = (const __m128i *)(s - skip);
-    unsigned hits = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(blk), zero)) >> skip;
+    unsigned hits = ((unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(blk), zero)) & laneStarts<W>) >> skip;
     // The string's bytes before the block in which a NUL was found.
     uint32_t seen = 0;
     if (hits == 0) {
         seen = 16 - skip;
-        while (seen < maxLen && (hits = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(++blk), zero))) == 0)
+        while (seen < maxLen &&
+               (hits = (unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(++blk), zero)) & laneStarts<W>) == 0)
             seen += 16;
     }
     uint32_t n = hits != 0 ? seen + (uint32_t)__builtin_ctz(hits) : maxLen;
     *i = n < maxLen ? n : maxLen;
 }
 
-// The byte lanes of acc added up.
-BLOCK_KERNEL static inline uint32_t laneSum(__m128i acc)
+// The byte lanes of acc added up, over the W bytes a character's count was added to.
+template <int W>
+BLOCK_BODY uint32_t laneSum(__m128i acc)
 {
     __m128i sum = _mm_sad_epu8(acc, _mm_setzero_si128());
-    return (uint32_t)(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
+    return (uint32_t)(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8))) / W;
 }
 
-// A compare hit is 0xFF, i.e. -1 in its byte lane: subtracting it counts per lane, and
-// the lanes are summed before one can overflow at 255. Four sets of lanes, 64 bytes a
+// A compare hit is 0xFF in each of its bytes, i.e. -1: subtracting it counts per byte lane,
+// and the lanes are summed before one can overflow at 255. Four sets of lanes, 64 bytes a
 // round, keep the additions independent of each other.
-BLOCK_KERNEL static uint32_t countByteBlocks(const char *s, uint32_t len, char b, uint32_t *i)
+template <int W>
+BLOCK_BODY uint32_t countCharBlocks(const char *s, uint32_t len, const char *c, uint32_t *i)
 {
     uint32_t n = 0;
-    const __m128i pat = _mm_set1_epi8(b), zero = _mm_setzero_si128();
+    const __m128i pat = splat<W>(c), zero = _mm_setzero_si128();
     while (len - *i >= 64) {
         __m128i acc[4] = {zero, zero, zero, zero};
         for (int k = 0; k < 255 && len - *i >= 64; k++, *i += 64) {
             for (int j = 0; j < 4; j++)
-                acc[j] = _mm_sub_epi8(acc[j], _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(s + *i + 16 * j)), pat));
+                acc[j] = _mm_sub_epi8(acc[j], sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + *i + 16 * j)), pat));
         }
         for (int j = 0; j < 4; j++)
-            n += laneSum(acc[j]);
+            n += laneSum<W>(acc[j]);
     }
     return n;
 }
 
-// Counted as in countByteBlocks; each block is compared as itself for a and one byte on for b.
-BLOCK_KERNEL static uint32_t countPairBlocks(const char *s, uint32_t len, char a, char b, uint32_t *i)
+// Counted as in countCharBlocks; each block is compared as itself for a and one character
+// on for b.
+template <int W>
+BLOCK_BODY uint32_t countPairBlocks(const char *s, uint32_t len, const char *a, const char *b, uint32_t *i)
 {
     uint32_t n = 0;
-    const __m128i patA = _mm_set1_epi8(a), patB = _mm_set1_epi8(b), zero = _mm_setzero_si128();
-    while (len - *i >= 33) {
+    const __m128i patA = splat<W>(a), patB = splat<W>(b), zero = _mm_setzero_si128();
+    while (len - *i >= 32 + W) {
         __m128i acc[2] = {zero, zero};
-        for (int k = 0; k < 255 && len - *i >= 33; k++, *i += 32) {
+        for (int k = 0; k < 255 && len - *i >= 32 + W; k++, *i += 32) {
             for (int j = 0; j < 2; j++) {
                 const char *at = s + *i + 16 * j;
-                __m128i eqA = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)at), patA);
-                __m128i eqB = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(at + 1)), patB);
+                __m128i eqA = sameLanes<W>(_mm_loadu_si128((const __m128i *)at), patA);
+                __m128i eqB = sameLanes<W>(_mm_loadu_si128((const __m128i *)(at + W)), patB);
                 acc[j] = _mm_sub_epi8(acc[j], _mm_and_si128(eqA, eqB));
             }
         }
-        n += laneSum(acc[0]) + laneSum(acc[1]);
+        n += laneSum<W>(acc[0]) + laneSum<W>(acc[1]);
     }
     return n;
 }
 
 // As in countPairBlocks, keeping all three counts.
-BLOCK_KERNEL static void countPairPartsBlocks(const char *s, uint32_t len, char a, char b, uint32_t *i,
+template <int W>
+BLOCK_BODY void countPairPartsBlocks(const char *s, uint32_t len, const char *a, const char *b, uint32_t *i,
                                               uint32_t *cA, uint32_t *cB, uint32_t *cAB)
 {
-    const __m128i patA = _mm_set1_epi8(a), patB = _mm_set1_epi8(b), zero = _mm_setzero_si128();
-    while (len - *i >= 17) {
+    const __m128i patA = splat<W>(a), patB = splat<W>(b), zero = _mm_setzero_si128();
+    while (len - *i >= 16 + W) {
         __m128i accA = zero, accB = zero, accAB = zero;
-        for (int k = 0; k < 255 && len - *i >= 17; k++, *i += 16) {
-            __m128i eqA = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(s + *i)), patA);
-            __m128i eqB = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(s + *i + 1)), patB);
+        for (int k = 0; k < 255 && len - *i >= 16 + W; k++, *i += 16) {
+            __m128i eqA = sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + *i)), patA);
+            __m128i eqB = sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + *i + W)), patB);
             accA = _mm_sub_epi8(accA, eqA);
             accB = _mm_sub_epi8(accB, eqB);
             accAB = _mm_sub_epi8(accAB, _mm_and_si128(eqA, eqB));
         }
-        *cA += laneSum(accA);
-        *cB += laneSum(accB);
-        *cAB += laneSum(accAB);
+        *cA += laneSum<W>(accA);
+        *cB += laneSum<W>(accB);
+        *cAB += laneSum<W>(accAB);
     }
 }
 
@@ -157,8 +197,9 @@ BLOCK_KERNEL static inline __m128i padded(const char *s, uint32_t len)
 }
 
 // A block with several occurrences, out of the way of the usual one: each in turn, newS
-// and then the source after the occurrence. Returns the bytes put out; *took, the source
-// bytes taken (17 when a pair starts in the block's last byte).
+// and then the source after the occurrence. found has a bit at each occurrence's first
+// byte; lengths are in bytes. Returns the bytes put out; *took, the source bytes taken
+// (more than 16 when a pair starts in the block's last character).
 BLOCK_KERNEL __attribute__((noinline)) static uint32_t copySeveral(const char *src, char *out, unsigned found, uint32_t oldLen,
                                                                    __m128i newVec, uint32_t newLen, uint32_t *took)
 {
@@ -171,7 +212,7 @@ BLOCK_KERNEL __attribute__((noinline)) static uint32_t copySeveral(const char *s
         _mm_storeu_si128((__m128i *)o, newVec);
         _mm_storeu_si128((__m128i *)(o + newLen), _mm_loadu_si128((const __m128i *)(src + k + oldLen)));
         shift += (int32_t)newLen - (int32_t)oldLen;
-        // Left to right: an occurrence's own bytes never start another.
+        // Left to right: an occurrence's own characters never start another.
         found &= ~(oldMask << k);
         if (k + oldLen > end)
             end = k + oldLen;
@@ -180,84 +221,90 @@ BLOCK_KERNEL __attribute__((noinline)) static uint32_t copySeveral(const char *s
     return (uint32_t)((int32_t)end + shift);
 }
 
-// The constants of a copy: oldS's bytes in every lane, newS's first byte in every lane,
-// and for the bytes after an occurrence newS's second byte (if any) in lane 0 over what
-// `keep` keeps.
+// The constants of a copy: oldS's characters in every lane, newS's first character in every
+// lane, and for the bytes after an occurrence newS's later characters (if any) in the first
+// lanes over what `keep` keeps.
 struct Seps {
     __m128i first, second, newFirst, newRest, keep, newVec;
 };
 
-// Copies src[*p..) to out[*j..), each occurrence of oldS (oldLen bytes, a constant where
+// Copies src[*p..) to out[*j..), each occurrence of oldS (oldLen characters, a constant where
 // this is inlined) replaced by newS, in 16-byte source blocks until *j reaches jEnd or the
-// source is 64 bytes from its end. Most blocks hold at most one occurrence, and take two
-// stores and no branch on the text: the block with newS's first byte in the occurrence's
-// place, and from the byte after it the rest of newS and the source after the occurrence.
-// A block without one stores the latter past its own end, where the next block lands after
-// it. Blocks with more go to copySeveral. Stores reach at most 36 bytes past *j.
-BLOCK_KERNEL __attribute__((always_inline)) static inline void copyBlocks(
+// source is 64 bytes from its end; positions and lengths in bytes here. Most blocks hold at
+// most one occurrence, and take two stores and no branch on the text: the block with newS's
+// first character in the occurrence's place, and from the character after it the rest of
+// newS and the source after the occurrence. A block without one stores the latter past its
+// own end, where the next block lands after it. Blocks with more go to copySeveral. A block
+// puts out at most 32 bytes (16 separators of one byte made two), so *j ends less than 32
+// past jEnd; no store reaches more than 20 bytes past *j.
+template <int W>
+BLOCK_BODY void copyBlocks(
     const char *src, uint32_t srcLen, uint32_t *p, char *out, uint32_t *j, uint32_t jEnd,
     const Seps &c, uint32_t oldLen, uint32_t newLen)
 {
-    const int32_t delta = (int32_t)newLen - (int32_t)oldLen;
+    const uint32_t oldBytes = oldLen * W, newBytes = newLen * W;
+    const int32_t delta = (int32_t)newBytes - (int32_t)oldBytes;
     uint32_t i = *p, o = *j;
     while (o < jEnd && srcLen - i >= 64) {
         __m128i blk = _mm_loadu_si128((const __m128i *)(src + i));
         // The processor's own prefetcher stops at each page, and each page of a fresh result
         // costs a fault that interrupts its stream: ask for the source well ahead.
         _mm_prefetch(src + i + 4096, _MM_HINT_T0);
-        __m128i eq = _mm_cmpeq_epi8(blk, c.first);
+        __m128i eq = sameLanes<W>(blk, c.first);
         if (oldLen == 2)
-            eq = _mm_and_si128(eq, _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i *)(src + i + 1)), c.second));
-        unsigned found = (unsigned)_mm_movemask_epi8(eq);
+            eq = _mm_and_si128(eq, sameLanes<W>(_mm_loadu_si128((const __m128i *)(src + i + W)), c.second));
+        unsigned found = (unsigned)_mm_movemask_epi8(eq) & laneStarts<W>;
         if (__builtin_expect((found & (found - 1)) != 0, 0)) {
             _mm_storeu_si128((__m128i *)(out + o), blk);
             uint32_t took;
-            o += copySeveral(src + i, out + o, found, oldLen, c.newVec, newLen, &took);
+            o += copySeveral(src + i, out + o, found, oldBytes, c.newVec, newBytes, &took);
             i += took;
             continue;
         }
         _mm_storeu_si128((__m128i *)(out + o), _mm_or_si128(_mm_andnot_si128(eq, blk), _mm_and_si128(eq, c.newFirst)));
         uint32_t k = (uint32_t)__builtin_ctz(found | 0x10000);
-        __m128i rest = _mm_loadu_si128((const __m128i *)(src + i + k + oldLen - newLen + 1));
-        _mm_storeu_si128((__m128i *)(out + o + k + 1), _mm_or_si128(_mm_and_si128(rest, c.keep), c.newRest));
+        __m128i rest = _mm_loadu_si128((const __m128i *)(src + i + k + oldBytes - newBytes + W));
+        _mm_storeu_si128((__m128i *)(out + o + k + W), _mm_or_si128(_mm_and_si128(rest, c.keep), c.newRest));
         // 1 when the block holds an occurrence, in arithmetic: a branch here would be
         // mispredicted at every few lines.
         uint32_t hit = (found + 0xFFFF) >> 16;
         o += (uint32_t)(16 + (int32_t)hit * delta);
         i += 16;
-        // A pair that starts in the block's last byte ends in the next block's first. Rare,
-        // and a branch: the next block's loads need not wait for this block's compares.
-        if (oldLen == 2 && __builtin_expect(found >> 15, 0)) {
-            i++;
-            o++;
+        // A pair that starts in the block's last character ends in the next block's first.
+        // Rare, and a branch: the next block's loads need not wait for this block's compares.
+        if (oldLen == 2 && __builtin_expect(found >> (16 - W), 0)) {
+            i += W;
+            o += W;
         }
     }
     *p = i;
     *j = o;
 }
 
-// Separators are one or two bytes. The result is built in a small buffer that stays in the
-// first-level cache, where the overlapping unaligned stores of copyBlocks are cheap, and
+// Separators are one or two characters. The result is built in a small buffer that stays in
+// the first-level cache, where the overlapping unaligned stores of copyBlocks are cheap, and
 // goes out from there in aligned 16-byte stores, each line of the result written once.
 // (Streaming stores, which skip the cache, were slower: the result is a fresh buffer, and
 // the system has just zeroed each page through the cache when the first store faults it
 // in.) Each round the buffer starts half a page away from the source, counted within a
 // page: a load from an address whose last 12 bits match a recent store's waits for that
 // store. What remains is the plain loop's.
-BLOCK_KERNEL static void copyReplaceBlocks(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
+template <int W>
+BLOCK_BODY void copyReplaceBlocks(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
                                            const char *newS, uint32_t newLen, char *dst, uint32_t *i, uint32_t *w)
 {
     enum { Stage = 4096, Page = 4096 };
+    static const char ones[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     if (oldLen > 2 || newLen > 2)
         return;
     __attribute__((aligned(16))) char mem[Stage + Page + 64];
     Seps c;
-    c.first = _mm_set1_epi8(oldS[0]);
-    c.second = _mm_set1_epi8(oldLen == 2 ? oldS[1] : 0);
-    c.newFirst = _mm_set1_epi8(newS[0]);
-    c.newRest = padded(newS + 1, newLen - 1);
-    c.keep = _mm_cmpeq_epi8(padded("\xff", newLen - 1), _mm_setzero_si128());
-    c.newVec = padded(newS, newLen);
+    c.first = splat<W>(oldS);
+    c.second = oldLen == 2 ? splat<W>(oldS + W) : _mm_setzero_si128();
+    c.newFirst = splat<W>(newS);
+    c.newRest = padded(newS + W, (newLen - 1) * W);
+    c.keep = _mm_cmpeq_epi8(padded(ones, (newLen - 1) * W), _mm_setzero_si128());
+    c.newVec = padded(newS, newLen * W);
     uint32_t p = *i;
     // stage[k] is the result's byte at base + k, base 16-aligned in memory; the head bytes
     // before the first one are not the kernel's to write.
@@ -267,15 +314,15 @@ BLOCK_KERNEL static void copyReplaceBlocks(const char *src, uint32_t srcLen, con
     uint32_t j = head;
     for (;;) {
         char *at = mem + (((uintptr_t)(src + p) + Page / 2 - (uintptr_t)mem) & (Page - 16));
-        // What went past the end of the last round (less than 34 bytes) begins this one.
+        // What went past the end of the last round (less than 32 bytes) begins this one.
         _mm_store_si128((__m128i *)at, _mm_load_si128((const __m128i *)stage));
         _mm_store_si128((__m128i *)(at + 16), _mm_load_si128((const __m128i *)(stage + 16)));
         _mm_store_si128((__m128i *)(at + 32), _mm_load_si128((const __m128i *)(stage + 32)));
         stage = at;
         if (oldLen == 1)
-            copyBlocks(src, srcLen, &p, stage, &j, Stage, c, 1, newLen);
+            copyBlocks<W>(src, srcLen, &p, stage, &j, Stage, c, 1, newLen);
         else
-            copyBlocks(src, srcLen, &p, stage, &j, Stage, c, 2, newLen);
+            copyBlocks<W>(src, srcLen, &p, stage, &j, Stage, c, 2, newLen);
         if (j < Stage)
             break;
         for (uint32_t k = head; k < 16; k++)
@@ -293,8 +340,52 @@ BLOCK_KERNEL static void copyReplaceBlocks(const char *src, uint32_t srcLen, con
     *w = (uint32_t)(base + j - dst);
 }
 
-static const Kernels blockKernelSet = {findByteBlocks, findNulBlocks, countByteBlocks, countPairBlocks,
-                                       countPairPartsBlocks, copyReplaceBlocks};
+// The kernels, each for characters of w bytes.
+
+BLOCK_KERNEL static void findCharKernel(const char *s, uint32_t len, const char *c, uint32_t w, uint32_t *i)
+{
+    w == 4 ? findCharBlocks<4>(s, len, c, i)
+           : w == 2 ? findCharBlocks<2>(s, len, c, i) : findCharBlocks<1>(s, len, c, i);
+}
+
+BLOCK_KERNEL __attribute__((no_sanitize_address)) static void findNulKernel(const char *s, uint32_t maxLen, uint32_t w,
+                                                                            uint32_t *i)
+{
+    w == 4 ? findNulBlocks<4>(s, maxLen, i) : w == 2 ? findNulBlocks<2>(s, maxLen, i) : findNulBlocks<1>(s, maxLen, i);
+}
+
+BLOCK_KERNEL static uint32_t countCharKernel(const char *s, uint32_t len, const char *c, uint32_t w, uint32_t *i)
+{
+    return w == 4 ? countCharBlocks<4>(s, len, c, i)
+                  : w == 2 ? countCharBlocks<2>(s, len, c, i) : countCharBlocks<1>(s, len, c, i);
+}
+
+BLOCK_KERNEL static uint32_t countPairKernel(const char *s, uint32_t len, const char *a, const char *b, uint32_t w,
+                                             uint32_t *i)
+{
+    return w == 4 ? countPairBlocks<4>(s, len, a, b, i)
+                  : w == 2 ? countPairBlocks<2>(s, len, a, b, i) : countPairBlocks<1>(s, len, a, b, i);
+}
+
+BLOCK_KERNEL static void countPairPartsKernel(const char *s, uint32_t len, const char *a, const char *b, uint32_t w,
+                                              uint32_t *i, uint32_t *cA, uint32_t *cB, uint32_t *cAB)
+{
+    w == 4   ? countPairPartsBlocks<4>(s, len, a, b, i, cA, cB, cAB)
+    : w == 2 ? countPairPartsBlocks<2>(s, len, a, b, i, cA, cB, cAB)
+             : countPairPartsBlocks<1>(s, len, a, b, i, cA, cB, cAB);
+}
+
+BLOCK_KERNEL static void copyReplaceKernel(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
+                                           const char *newS, uint32_t newLen, uint32_t w, char *dst, uint32_t *i,
+                                           uint32_t *o)
+{
+    w == 4   ? copyReplaceBlocks<4>(src, srcLen, oldS, oldLen, newS, newLen, dst, i, o)
+    : w == 2 ? copyReplaceBlocks<2>(src, srcLen, oldS, oldLen, newS, newLen, dst, i, o)
+             : copyReplaceBlocks<1>(src, srcLen, oldS, oldLen, newS, newLen, dst, i, o);
+}
+
+static const Kernels blockKernelSet = {findCharKernel, findNulKernel, countCharKernel, countPairKernel,
+                                       countPairPartsKernel, copyReplaceKernel};
 #else
 static int sse2Present(void)
 {
@@ -337,54 +428,74 @@ int occursAt(const char *p, const char *s, uint32_t n)
     return 1;
 }
 
-uint32_t findByte(const char *s, uint32_t from, uint32_t len, char b)
+// The plain loops, on byte positions that step a character at a time.
+
+template <int W>
+static inline int same(const char *p, const char *c)
 {
-    uint32_t i = from;
-    if (use()->findByte)
-        use()->findByte(s, len, b, &i);
-    while (i < len && s[i] != b)
-        i++;
-    return i;
+    for (int k = 0; k < W; k++) {
+        if (p[k] != c[k])
+            return 0;
+    }
+    return 1;
 }
 
-uint32_t findNul(const char *s, uint32_t maxLen)
+template <int W>
+static uint32_t findCharIn(const char *s, uint32_t from, uint32_t len, const char *c)
 {
-    uint32_t i = 0;
+    uint32_t i = from * W, n = len * W;
+    if (use()->findChar)
+        use()->findChar(s, n, c, W, &i);
+    while (i < n && !same<W>(s + i, c))
+        i += W;
+    return i / W;
+}
+
+template <int W>
+static uint32_t findNulIn(const char *s, uint32_t maxLen)
+{
+    static const char nul[4] = {0, 0, 0, 0};
+    uint32_t i = 0, n = maxLen * W;
     if (use()->findNul)
-        use()->findNul(s, maxLen, &i);
-    while (i < maxLen && s[i] != '\0')
-        i++;
-    return i;
+        use()->findNul(s, n, W, &i);
+    while (i < n && !same<W>(s + i, nul))
+        i += W;
+    return i / W;
 }
 
-uint32_t countByte(const char *s, uint32_t len, char b)
+template <int W>
+static uint32_t countCharIn(const char *s, uint32_t len, const char *c)
 {
-    uint32_t n = 0, i = 0;
-    if (use()->countByte)
-        n = use()->countByte(s, len, b, &i);
-    for (; i < len; i++)
-        n += s[i] == b;
-    return n;
+    uint32_t cnt = 0, i = 0, n = len * W;
+    if (use()->countChar)
+        cnt = use()->countChar(s, n, c, W, &i);
+    for (; i < n; i += W)
+        cnt += same<W>(s + i, c);
+    return cnt;
 }
 
-uint32_t countPair(const char *s, uint32_t len, char a, char b)
+template <int W>
+static uint32_t countPairIn(const char *s, uint32_t len, const char *a, const char *b)
 {
-    uint32_t n = 0, i = 0;
+    uint32_t cnt = 0, i = 0, n = len * W;
     if (use()->countPair)
-        n = use()->countPair(s, len, a, b, &i);
-    for (; i + 1 < len; i++)
-        n += s[i] == a && s[i + 1] == b;
-    return n;
+        cnt = use()->countPair(s, n, a, b, W, &i);
+    for (; i + W < n; i += W)
+        cnt += same<W>(s + i, a) && same<W>(s + i + W, b);
+    return cnt;
 }
 
-void countPairParts(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB)
+template <int W>
+static void countPairPartsIn(const char *s, uint32_t len, const char *a, const char *b, uint32_t *nA, uint32_t *nB,
+                             uint32_t *nAB)
 {
-    uint32_t cA = 0, cB = 0, cAB = 0, i = 0;
+    static const char nul[4] = {0, 0, 0, 0};
+    uint32_t cA = 0, cB = 0, cAB = 0, i = 0, n = len * W;
     if (use()->countPairParts)
-        use()->countPairParts(s, len, a, b, &i, &cA, &cB, &cAB);
-    for (; i < len; i++) {
-        int isA = s[i] == a;
-        int isB = (i + 1 < len ? s[i + 1] : '\0') == b;
+        use()->countPairParts(s, n, a, b, W, &i, &cA, &cB, &cAB);
+    for (; i < n; i += W) {
+        int isA = same<W>(s + i, a);
+        int isB = same<W>(i + W < n ? s + i + W : nul, b);
         cA += isA;
         cB += isB;
         cAB += isA & isB;
@@ -394,20 +505,62 @@ void countPairParts(const char *s, uint32_t len, char a, char b, uint32_t *nA, u
     *nAB = cAB;
 }
 
-void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                 const char *newS, uint32_t newLen, char *dst)
+template <int W>
+static void copyReplaceIn(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
+                          uint32_t newLen, char *dst)
 {
-    uint32_t i = 0, w = 0;
+    uint32_t i = 0, w = 0, n = srcLen * W, oldBytes = oldLen * W, newBytes = newLen * W;
     if (use()->copyReplace)
-        use()->copyReplace(src, srcLen, oldS, oldLen, newS, newLen, dst, &i, &w);
-    while (i < srcLen) {
-        if (occursAt(src + i, oldS, oldLen)) {
-            memcpy(dst + w, newS, newLen);
-            i += oldLen;
-            w += newLen;
+        use()->copyReplace(src, n, oldS, oldLen, newS, newLen, W, dst, &i, &w);
+    while (i < n) {
+        if (n - i >= oldBytes && occursAt(src + i, oldS, oldBytes)) {
+            memcpy(dst + w, newS, newBytes);
+            i += oldBytes;
+            w += newBytes;
         } else {
-            dst[w++] = src[i++];
+            memcpy(dst + w, src + i, W);
+            i += W;
+            w += W;
         }
     }
-    dst[w] = '\0';
+    memset(dst + w, 0, W);
+}
+
+// Each loop for the width asked for; every width has its own instance, so that the 8-bit
+// text's loops are what they would be alone.
+
+uint32_t findChar(const char *s, uint32_t from, uint32_t len, const char *c, uint32_t w)
+{
+    return w == 4 ? findCharIn<4>(s, from, len, c)
+                  : w == 2 ? findCharIn<2>(s, from, len, c) : findCharIn<1>(s, from, len, c);
+}
+
+uint32_t findNul(const char *s, uint32_t maxLen, uint32_t w)
+{
+    return w == 4 ? findNulIn<4>(s, maxLen) : w == 2 ? findNulIn<2>(s, maxLen) : findNulIn<1>(s, maxLen);
+}
+
+uint32_t countChar(const char *s, uint32_t len, const char *c, uint32_t w)
+{
+    return w == 4 ? countCharIn<4>(s, len, c) : w == 2 ? countCharIn<2>(s, len, c) : countCharIn<1>(s, len, c);
+}
+
+uint32_t countPair(const char *s, uint32_t len, const char *a, const char *b, uint32_t w)
+{
+    return w == 4 ? countPairIn<4>(s, len, a, b) : w == 2 ? countPairIn<2>(s, len, a, b) : countPairIn<1>(s, len, a, b);
+}
+
+void countPairParts(const char *s, uint32_t len, const char *a, const char *b, uint32_t w, uint32_t *nA, uint32_t *nB,
+                    uint32_t *nAB)
+{
+    w == 4 ? countPairPartsIn<4>(s, len, a, b, nA, nB, nAB)
+           : w == 2 ? countPairPartsIn<2>(s, len, a, b, nA, nB, nAB) : countPairPartsIn<1>(s, len, a, b, nA, nB, nAB);
+}
+
+void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
+                 uint32_t newLen, uint32_t w, char *dst)
+{
+    w == 4 ? copyReplaceIn<4>(src, srcLen, oldS, oldLen, newS, newLen, dst)
+           : w == 2 ? copyReplaceIn<2>(src, srcLen, oldS, oldLen, newS, newLen, dst)
+                    : copyReplaceIn<1>(src, srcLen, oldS, oldLen, newS, newLen, dst);
 }

@@ -10,6 +10,10 @@
 // compiled for SSE2 alone and placed in a section of their own, .blocks, and run only after
 // the processor said it has SSE2. check_resources.py holds the i686 program to that: no SSE
 // instruction outside .blocks. Everything else is built for the plain i686.
+//
+// A character is w bytes, 1, 2 or 4 (8-bit text, UTF-16, UTF-32), and two characters are
+// equal when their bytes are: the byte order lies in the characters passed in, not in the
+// loops. Lengths and indexes count characters; a length times w fits in 32 bits.
 
 // Nonzero when the block kernels run.
 int blockKernels(void);
@@ -19,27 +23,30 @@ void setBlockKernels(int on);
 // Nonzero when the n bytes of s stand at p. Stops at the first difference.
 int occursAt(const char *p, const char *s, uint32_t n);
 
-// Index of the first byte b in s[from..len), or len when there is none.
-uint32_t findByte(const char *s, uint32_t from, uint32_t len, char b);
+// Index of the first character c in s[from..len), or len when there is none.
+uint32_t findChar(const char *s, uint32_t from, uint32_t len, const char *c, uint32_t w);
 
-// Index of the first NUL among s[0..maxLen), or maxLen when there is none. Reads no byte
-// at or past maxLen that is not in an aligned 16-byte block holding one before it, so
-// none in a page the string does not reach; a bound of 0 reads nothing.
-uint32_t findNul(const char *s, uint32_t maxLen);
+// Index of the first NUL character (all its bytes 0) among s[0..maxLen), or maxLen when
+// there is none. Reads no byte at or past maxLen that is not in an aligned 16-byte block
+// holding one before it, so none in a page the string does not reach; a bound of 0 reads
+// nothing.
+uint32_t findNul(const char *s, uint32_t maxLen, uint32_t w);
 
-// How many of the bytes s[0..len) are b.
-uint32_t countByte(const char *s, uint32_t len, char b);
+// How many of the characters s[0..len) are c.
+uint32_t countChar(const char *s, uint32_t len, const char *c, uint32_t w);
 
 // How many indexes i below len - 1 have s[i] == a and s[i + 1] == b.
-uint32_t countPair(const char *s, uint32_t len, char a, char b);
+uint32_t countPair(const char *s, uint32_t len, const char *a, const char *b, uint32_t w);
 
-// Over every index i below len, with n the byte after s[i] (NUL past the end):
+// Over every index i below len, with n the character after s[i] (NUL past the end):
 // *nA counts s[i] == a, *nB counts n == b, *nAB counts both. Reads nothing at or past len.
-void countPairParts(const char *s, uint32_t len, char a, char b, uint32_t *nA, uint32_t *nB, uint32_t *nAB);
+void countPairParts(const char *s, uint32_t len, const char *a, const char *b, uint32_t w,
+                    uint32_t *nA, uint32_t *nB, uint32_t *nAB);
 
 // Writes src[0..srcLen) to dst with every occurrence of oldS, left to right, replaced by
-// newS, and the terminator after it; dst has room for exactly that.
+// newS, and a NUL character after it; dst has room for exactly that. An occurrence lies
+// wholly within srcLen.
 void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                 const char *newS, uint32_t newLen, char *dst);
+                 const char *newS, uint32_t newLen, uint32_t w, char *dst);
 
 #endif

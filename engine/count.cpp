@@ -5,7 +5,7 @@ void countSeps(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uin
 {
     // CRs, LFs after something and CR LF pairs: the three kinds follow from these.
     uint32_t nCr = 0, nLf = 0, nPair = 0;
-    countPairParts(buf, size, '\r', '\n', &nCr, &nLf, &nPair);
+    countPairParts(buf, size, "\r", "\n", 1, &nCr, &nLf, &nPair);
     *crlf = nPair;
     *lf = nLf - nPair;
     *cr = nCr - nPair;

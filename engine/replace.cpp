@@ -7,13 +7,13 @@
 
 // The left-to-right count: where oldS occurs, the scan resumes after the occurrence,
 // so a self-overlapping oldS is counted exactly as often as it is replaced. Only places
-// holding oldS's first char can match, so the scan jumps between those.
-static uint32_t countScan(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen)
+// holding oldS's first character can match, so the scan jumps between those.
+static uint32_t countScan(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, uint32_t w)
 {
     uint32_t count = 0;
     uint32_t q = 0;
-    while ((q = findByte(src, q, srcLen, oldS[0])) < srcLen) {
-        if (occursAt(src + q, oldS, oldLen)) {
+    while ((q = findChar(src, q, srcLen, oldS, w)) < srcLen) {
+        if (srcLen - q >= oldLen && occursAt(src + q * w, oldS, oldLen * w)) {
             count++;
             q += oldLen;
         } else {
@@ -23,15 +23,37 @@ static uint32_t countScan(const char *src, uint32_t srcLen, const char *oldS, ui
     return count;
 }
 
-static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen)
+static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, uint32_t w)
 {
-    // Every separator is one byte or two different bytes: such strings cannot overlap
+    // Every separator is one character or two different ones: such strings cannot overlap
     // themselves, so plain block counting gives the left-to-right count.
     if (oldLen == 1)
-        return countByte(src, srcLen, oldS[0]);
-    if (oldLen == 2 && oldS[0] != oldS[1])
-        return countPair(src, srcLen, oldS[0], oldS[1]);
-    return countScan(src, srcLen, oldS, oldLen);
+        return countChar(src, srcLen, oldS, w);
+    if (oldLen == 2 && !occursAt(oldS, oldS + w, w))
+        return countPair(src, srcLen, oldS, oldS + w, w);
+    return countScan(src, srcLen, oldS, oldLen, w);
+}
+
+int replaceChars(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
+                 uint32_t newLen, uint32_t w, char **out, uint32_t *outLen)
+{
+    uint32_t count = countOccur(src, srcLen, oldS, oldLen, w);
+
+    // Sized in 64 bits so that a result too long for a 32-bit count of bytes, its
+    // terminator included, is refused, not wrapped.
+    int64_t resLen = (int64_t)srcLen + (int64_t)count * ((int64_t)newLen - (int64_t)oldLen);
+    free(*out);
+    *out = NULL;
+    if (resLen * w > (int64_t)UINT32_MAX - w)
+        return 0;
+    char *res = (char *)malloc((size_t)(resLen + 1) * w);
+    if (res == NULL)
+        return 0;
+
+    copyReplace(src, srcLen, oldS, oldLen, newS, newLen, w, res);
+    *out = res;
+    *outLen = (uint32_t)resLen;
+    return 1;
 }
 
 int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
@@ -53,20 +75,6 @@ int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
     }
     if (srcLen == 0 || oldLen == 0 || newLen == 0)
         return 0;
-
-    uint32_t count = countOccur(src, srcLen, oldS, oldLen);
-
-    // Sized in 64 bits so that a result too long for a 32-bit count is refused, not wrapped.
-    int64_t resLen = (int64_t)srcLen + (int64_t)count * ((int64_t)newLen - (int64_t)oldLen);
-    free(*out);
-    *out = NULL;
-    if (resLen >= (int64_t)UINT32_MAX)
-        return 0;
-    char *res = (char *)malloc((size_t)resLen + 1);
-    if (res == NULL)
-        return 0;
-
-    copyReplace(src, srcLen, oldS, oldLen, newS, newLen, res);
-    *out = res;
-    return 1;
+    uint32_t resLen = 0;
+    return replaceChars(src, srcLen, oldS, oldLen, newS, newLen, 1, out, &resLen);
 }

@@ -2,11 +2,19 @@
 #ifndef PELLMARK_REPLACE_H
 #define PELLMARK_REPLACE_H
 
+#include <stdint.h>
+
 // Builds src with each oldS replaced by newS, matched left to right.
 // *out: on entry null or a malloc'd buffer the caller no longer needs. When src, oldS or
 // newS is empty (or cannot be measured), returns 0 and leaves *out as it was. Otherwise
 // frees that buffer and returns 1 with *out the new malloc'd result, owned by the caller,
 // or 0 with *out null when the result is too long for 32 bits or cannot be allocated.
 int replaceStr(const char *src, const char *oldS, const char *newS, char **out);
+
+// The same on characters of w bytes (1, 2 or 4), src holding srcLen of them, oldS oldLen
+// and newS newLen: frees *out and returns 1 with *out the result, a NUL character after
+// it, and *outLen its characters; or 0 with *out null.
+int replaceChars(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
+                 uint32_t newLen, uint32_t w, char **out, uint32_t *outLen);
 
 #endif

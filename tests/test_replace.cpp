@@ -118,7 +118,7 @@ TEST_F(ReplaceStr, LongTextsAndEveryBlockEdge)
             std::string buf(want.size() + 17, '?');
             for (size_t at = 0; at < 16; at++) {
                 copyReplace(text.c_str(), (uint32_t)text.size(), oldS, (uint32_t)strlen(oldS), newS,
-                            (uint32_t)strlen(newS), &buf[at]);
+                            (uint32_t)strlen(newS), 1, &buf[at]);
                 EXPECT_TRUE(buf.compare(at, want.size() + 1, want.c_str(), want.size() + 1) == 0) << at;
             }
         }

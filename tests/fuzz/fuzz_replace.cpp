@@ -84,6 +84,17 @@ void checkMeasure(const uint8_t *data, size_t size)
                 abort();
         }
     }
+    // And characters of 2 and 4 bytes, wherever the bytes begin.
+    for (uint32_t w : {2u, 4u}) {
+        uint32_t chars = n / w, want = 0;
+        while (want < chars && !occursAt(s + want * w, "\0\0\0\0", w))
+            want++;
+        for (int blocks = 1; blocks >= 0; blocks--) {
+            setBlockKernels(blocks);
+            if (findNul(s, chars, w) != want)
+                abort();
+        }
+    }
 }
 
 } // namespace
