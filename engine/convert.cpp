@@ -1,18 +1,17 @@
 #include <stdlib.h>
 
 #include "convert.h"
-#include "measure.h"
 #include "output.h"
 #include "readwhole.h"
 #include "replace.h"
 #include "report.h"
 
-static void convertText(HWND owner, const char *src, const wchar_t *outPath,
+static void convertRead(HWND owner, const char *buf, uint32_t size, const wchar_t *outPath,
                         const char *inSep, const char *outSep)
 {
     char *result = NULL;
     uint32_t len = 0;
-    if (!replaceStr(src, inSep, outSep, &result) || measureStr(result, MAX_MEASURE, &len) < 0)
+    if (!convertText(buf, size, inSep, outSep, &result, &len))
         showReport(NULL, "File Conversion Error", "Error", IconError);
     else
         writeOutput(owner, outPath, result, len);
@@ -29,7 +28,7 @@ void convertFile(HWND owner, const wchar_t *inPath, const wchar_t *outPath,
     // The input stays open, shared for reading only, until the output is written.
     switch (readWhole(inPath, &in, &buf, &size)) {
     case ReadOk:
-        convertText(owner, buf, outPath, inSep, outSep);
+        convertRead(owner, buf, size, outPath, inSep, outSep);
         break;
     case ReadNoOpen:
         showReport(owner, "Could not open the input file!", "Error", IconError);

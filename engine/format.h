@@ -16,9 +16,9 @@ enum class FileFormat {
 #define SEP_UNIX "\n"
 #define SEP_MAC "\r"
 
-// Counts CR LF pairs, LFs after a byte other than CR and CRs without an LF after them in
-// buf[0..size); the byte after the last one counts as NUL. An LF at index 0 follows no
-// byte and is not counted.
+// Counts CR LF pairs, LFs after a character other than CR and CRs without an LF after them
+// in the file buf[0..size), in its own characters (text.h); the character after the last
+// one counts as NUL. An LF at index 0 follows no character and is not counted.
 void countSeps(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uint32_t *cr);
 
 // The convention that makes up more than nine tenths of all separators, or Unknown.

@@ -1,6 +1,8 @@
 #include <stdlib.h>
+#include <string.h>
 
 #include "blocks.h"
+#include "form.h"
 #include "measure.h"
 #include "replace.h"
 #include "report.h"
@@ -77,4 +79,36 @@ int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
         return 0;
     uint32_t resLen = 0;
     return replaceChars(src, srcLen, oldS, oldLen, newS, newLen, 1, out, &resLen);
+}
+
+// A separator of one or two 8-bit characters, as characters of form: their count.
+static uint32_t formSep(int form, const char *sep, char *out)
+{
+    uint32_t n = 0;
+    for (; n < 2 && sep[n] != '\0'; n++)
+        formChar(form, sep[n], out + n * formWidth(form));
+    return n;
+}
+
+int convertText(const char *buf, uint32_t size, const char *inSep, const char *outSep, char **out, uint32_t *outLen)
+{
+    int form = textForm(buf, size);
+    if (form == FormBytes)
+        return replaceStr(buf, inSep, outSep, out) && measureStr(*out, MAX_MEASURE, outLen) >= 0;
+
+    uint32_t w = formWidth(form), whole = size / w, resLen = 0;
+    char oldS[8], newS[8];
+    uint32_t oldLen = formSep(form, inSep, oldS), newLen = formSep(form, outSep, newS);
+    // The mark is the text's first character, so the text is never empty. A NUL character
+    // ends it, as the NUL byte ends 8-bit text; bytes too few for a character follow it.
+    uint32_t len = findNul(buf, whole, w);
+    uint32_t tail = len == whole ? size - whole * w : 0;
+    if (oldLen == 0 || newLen == 0 || !replaceChars(buf, len, oldS, oldLen, newS, newLen, w, out, &resLen))
+        return 0;
+    // Within what 8-bit text may come to, as measured there.
+    if ((uint64_t)resLen * w + tail >= MAX_MEASURE)
+        return 0;
+    memcpy(*out + resLen * w, buf + whole * w, tail);
+    *outLen = resLen * w + tail;
+    return 1;
 }

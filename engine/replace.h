@@ -17,4 +17,11 @@ int replaceStr(const char *src, const char *oldS, const char *newS, char **out);
 int replaceChars(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
                  uint32_t newLen, uint32_t w, char **out, uint32_t *outLen);
 
+// Converts the file buf[0..size), followed by a NUL byte, replacing every inSep by outSep
+// (separator strings, as "\r\n") in the text's own characters (form.h): up to its first
+// NUL character, the form and its mark kept. Returns 1 with *out the result (malloc'd) and
+// *outLen its bytes, or 0 when nothing can be built. *out starts null; the caller frees it
+// either way.
+int convertText(const char *buf, uint32_t size, const char *inSep, const char *outSep, char **out, uint32_t *outLen);
+
 #endif

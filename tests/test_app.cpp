@@ -200,6 +200,24 @@ TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
     EXPECT_EQ("first\nsecond\nthird\n", readBytes(notes));
     EXPECT_EQ("a look-alike\r", readBytes(dir + "Lódz.txt"));
 
+    // UTF-16 LE, as Notepad saves it ("1", CR LF, U+010A, CR LF): found to be Windows, and
+    // converted in its own characters.
+    const std::string wide = dir + "日本 😀\\Unicode.txt";
+    writeBytes(wide, std::string("\xFF\xFE" "1\0\r\0\n\0" "\x0A\x01\r\0\n\0", 14));
+    press(IDC_INPUT_BROWSE);
+    open = waitFileDialog();
+    ASSERT_NE((HWND)NULL, open) << "no open dialog";
+    pickFile(open, wide);
+    ASSERT_TRUE(waitState([&] { return checked(IDC_IN_WINDOWS); })) << "Windows was not detected";
+    PostMessageA(GetDlgItem(mainDlg, IDC_OUT_UNIX), BM_CLICK, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return checked(IDC_OUT_UNIX); }));
+    press(IDC_CONVERT);
+    box = waitBox("Success");
+    ASSERT_NE((HWND)NULL, box) << "no success box";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+    EXPECT_EQ(std::string("\xFF\xFE" "1\0\n\0" "\x0A\x01\n\0", 10), readBytes(dos));
+
     press(IDC_EXIT);
     EXPECT_EQ(0u, exitCode());
 }

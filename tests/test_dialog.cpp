@@ -355,6 +355,18 @@ TEST_F(MainDialog, BrowsingDetectsAndChecksTheInputFormat)
     EXPECT_EQ(1, droppedClicks) << "the click was not dropped: this step shows nothing";
     EXPECT_EQ("-C-|-x-", formats());
     EXPECT_TRUE(reports.empty());
+
+    // UTF-16 LE, as Notepad saves it ("1", CR LF, U+010A, CR LF): found to be Windows, and
+    // converted in its own characters.
+    drv.elsewhere = false;
+    writeBytes(dir + "wide.txt", std::string("\xFF\xFE" "1\0\r\0\n\0" "\x0A\x01\r\0\n\0", 14));
+    browseInput(dir + "wide.txt");
+    EXPECT_EQ("C--|x--", formats());
+    setText(IDC_OUTPUT_PATH, dir + "out.txt");
+    click(IDC_OUT_UNIX);
+    command(IDC_CONVERT);
+    EXPECT_EQ(std::string("\xFF\xFE" "1\0\n\0" "\x0A\x01\n\0", 10), readBytes(dir + "out.txt"));
+    EXPECT_EQ((std::vector<MessageReport>{{nullptr, "File converted successfully!", "Success", IconInfo}}), reports);
 }
 
 TEST_F(MainDialog, AnyNameReachesItsOwnFileAndNoOther)

@@ -8,8 +8,10 @@
 #include <string>
 
 #include "blocks.h"
+#include "format.h"
 #include "measure.h"
 #include "record.h"
+#include "reference.h"
 #include "replace.h"
 #include "report.h"
 
@@ -142,6 +144,84 @@ TEST_F(ReplaceStr, LongTextsAndEveryBlockEdge)
             ASSERT_EQ(plain.size(), blocks.size()) << (int)oldS[0] << " to " << (int)newS[0];
             size_t diff = std::mismatch(plain.begin(), plain.end(), blocks.begin()).first - plain.begin();
             EXPECT_EQ(plain.size(), diff) << (int)oldS[0] << " to " << (int)newS[0] << ": first difference";
+        }
+    }
+}
+
+// The forms of text a file may have, each written with its mark.
+enum { Utf16Le, Utf16Be, Utf32Le, Utf32Be, Utf8, Forms };
+
+std::string encodeText(int form, const std::u32string &text)
+{
+    std::vector<uint32_t> units;
+    std::string utf8 = "\xEF\xBB\xBF";
+    for (char32_t c : text) {
+        if (form <= Utf16Be && c > 0xFFFF) {
+            units.push_back(0xD800 + ((c - 0x10000) >> 10));
+            units.push_back(0xDC00 + (c & 0x3FF));
+        } else {
+            units.push_back(c);
+        }
+        int n = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        std::string seq(n, (char)c);
+        for (int k = n - 1; k > 0; k--, c >>= 6)
+            seq[k] = (char)(0x80 | (c & 0x3F));
+        seq[0] = (char)(n == 1 ? c : ((0xF00 >> n) & 0xFF) | c);
+        utf8 += seq;
+    }
+    if (form == Utf8)
+        return utf8;
+    units.insert(units.begin(), 0xFEFF);
+    return refBytes(units, {form <= Utf16Be ? 2u : 4u, form == Utf16Be || form == Utf32Be});
+}
+
+TEST(TextForms, EachIsConvertedAndCountedInItsOwnCharacters)
+{
+    // Characters whose bytes look like separators' (U+010A, U+010D, U+0A0D, U+0D0A), a
+    // surrogate pair, bytes too few for a character, a NUL character, the mark alone, and a
+    // text long enough for the block kernels, its separators at every place in a block.
+    std::u32string longText;
+    const char32_t *const pieces[] = {U"\r\n", U"\n", U"\r", U"\u010A", U"\u0D0A", U"x", U"\U0001F600", U"\r\r\n"};
+    for (uint32_t n = 0, rng = 5; n < 30000; n++) {
+        rng = rng * 1103515245u + 12345u;
+        longText += pieces[(rng >> 16) % 8];
+    }
+    const struct {
+        std::u32string text;
+        size_t tail;
+    } rows[] = {
+        {U"a\u010A\r\nb\u010D\nc\u0A0D\rd\u0D0A\r\r\ne\n\rf", 0},
+        {U"\U0001F600\r\n\U0001F600\n", 0},
+        {U"odd\r\ntail\r", 3},
+        {std::u32string(U"a\r\n\0b\r\n", 7), 1},
+        {U"", 0},
+        {longText, 0},
+    };
+    const char *const seps[] = {"\r\n", "\n", "\r"};
+    for (const auto &row : rows) {
+        for (int form = 0; form < Forms; form++) {
+            // After the characters, the first bytes of an LF, which with the NUL after the
+            // buffer would make a whole one.
+            size_t w = form <= Utf16Be ? 2 : form <= Utf32Be ? 4 : 1;
+            std::string file = encodeText(form, row.text);
+            file += std::string("\n\0\0", 3).substr(0, std::min(row.tail, w - 1));
+            SCOPED_TRACE("form " + std::to_string(form) + ", row of " + std::to_string(row.text.size()));
+            uint32_t want[3], got[3];
+            refCount(file, &want[0], &want[1], &want[2]);
+            countSeps(file.c_str(), (uint32_t)file.size(), &got[0], &got[1], &got[2]);
+            EXPECT_TRUE(std::equal(want, want + 3, got)) << got[0] << " " << got[1] << " " << got[2];
+            for (const char *inSep : seps) {
+                for (const char *outSep : seps) {
+                    std::string expected;
+                    bool made = refConvert(file, inSep, outSep, &expected);
+                    char *res = nullptr;
+                    uint32_t len = 0;
+                    EXPECT_EQ(made, convertText(file.c_str(), (uint32_t)file.size(), inSep, outSep, &res, &len) == 1);
+                    EXPECT_TRUE(!made || std::string(res, len) == expected)
+                        << (int)inSep[0] << " to " << (int)outSep[0];
+                    free(res);
+                }
+            }
         }
     }
 }

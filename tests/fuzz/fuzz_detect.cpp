@@ -1,27 +1,14 @@
-// The block-wise separator counting and the answer against plain per-byte code.
+// The block-wise separator counting, in the text's own characters, and the answer against
+// plain per-character code.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "blocks.h"
 #include "format.h"
+#include "reference.h"
 
 namespace {
-
-void reference(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uint32_t *cr)
-{
-    *crlf = *lf = *cr = 0;
-    for (uint32_t i = 0; i < size; i++) {
-        char c = buf[i];
-        char n = i + 1 < size ? buf[i + 1] : '\0';
-        if (c == '\r' && n == '\n')
-            ++*crlf;
-        if (c != '\r' && n == '\n')
-            ++*lf;
-        if (c == '\r' && n != '\n')
-            ++*cr;
-    }
-}
 
 // The nine-tenths test as shares in floating point, taking the first that holds.
 FileFormat referenceAnswer(uint32_t crlf, uint32_t lf, uint32_t cr)
@@ -44,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     char *buf = (char *)malloc(size ? size : 1);
     memcpy(buf, data, size);
     uint32_t crlf, lf, cr, wantCrlf, wantLf, wantCr;
-    reference(buf, (uint32_t)size, &wantCrlf, &wantLf, &wantCr);
+    refCount(std::string(buf, size), &wantCrlf, &wantLf, &wantCr);
     // Both kernel sets: the block kernels, and the plain loops that run without SSE2.
     for (int blocks = 1; blocks >= 0; blocks--) {
         setBlockKernels(blocks);

@@ -1,0 +1,94 @@
+// What converting and counting a file's text must give, worked out the plain way: the bytes
+// decoded into characters by their mark, each looked at in turn, and encoded back. The
+// tests and the fuzz targets hold the engine to it.
+#ifndef PELLMARK_REFERENCE_H
+#define PELLMARK_REFERENCE_H
+
+#include <stdint.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+struct RefForm {
+    size_t width;  // bytes a character: 1 for every text without a UTF-16 or UTF-32 mark
+    bool big;      // big-endian
+};
+
+inline RefForm refForm(const std::string &b)
+{
+    const std::string le16("\xFF\xFE", 2), be16("\xFE\xFF", 2), le32("\xFF\xFE\0\0", 4), be32("\0\0\xFE\xFF", 4);
+    if (b.rfind(le32, 0) == 0 || b.rfind(be32, 0) == 0)
+        return {4, b[0] == '\0'};
+    if (b.rfind(le16, 0) == 0 || b.rfind(be16, 0) == 0)
+        return {2, b[0] == '\xFE'};
+    return {1, false};
+}
+
+// The whole characters of b; *tail gets the bytes after them.
+inline std::vector<uint32_t> refChars(const std::string &b, RefForm f, std::string *tail)
+{
+    std::vector<uint32_t> chars;
+    size_t whole = b.size() / f.width;
+    for (size_t i = 0; i < whole; i++) {
+        uint32_t v = 0;
+        for (size_t k = 0; k < f.width; k++)
+            v = v << 8 | (unsigned char)b[i * f.width + (f.big ? k : f.width - 1 - k)];
+        chars.push_back(v);
+    }
+    *tail = b.substr(whole * f.width);
+    return chars;
+}
+
+inline std::string refBytes(const std::vector<uint32_t> &chars, RefForm f)
+{
+    std::string b;
+    for (uint32_t v : chars) {
+        for (size_t k = 0; k < f.width; k++)
+            b += (char)(v >> 8 * (f.big ? f.width - 1 - k : k));
+    }
+    return b;
+}
+
+// The file with each inSep replaced by outSep, left to right, in its characters, up to its
+// first NUL character; the bytes after the last whole character follow unless a NUL ended
+// the text. False for an empty text, of which nothing is made.
+inline bool refConvert(const std::string &file, const std::string &inSep, const std::string &outSep, std::string *out)
+{
+    RefForm f = refForm(file);
+    std::string tail;
+    std::vector<uint32_t> chars = refChars(file, f, &tail), result;
+    auto nul = std::find(chars.begin(), chars.end(), 0u);
+    if (nul != chars.end()) {
+        chars.erase(nul, chars.end());
+        tail.clear();
+    }
+    std::vector<uint32_t> oldS(inSep.begin(), inSep.end()), newS(outSep.begin(), outSep.end());
+    for (size_t p = 0; p < chars.size();) {
+        bool at = chars.size() - p >= oldS.size() && std::equal(oldS.begin(), oldS.end(), chars.begin() + p);
+        if (at)
+            result.insert(result.end(), newS.begin(), newS.end());
+        else
+            result.push_back(chars[p]);
+        p += at ? oldS.size() : 1;
+    }
+    *out = refBytes(result, f) + tail;
+    return !chars.empty();
+}
+
+// CR LF pairs, LFs after any other character and CRs before any other, over every whole
+// character; after the last comes a NUL.
+inline void refCount(const std::string &file, uint32_t *crlf, uint32_t *lf, uint32_t *cr)
+{
+    std::string tail;
+    std::vector<uint32_t> chars = refChars(file, refForm(file), &tail);
+    *crlf = *lf = *cr = 0;
+    for (size_t i = 0; i < chars.size(); i++) {
+        uint32_t next = i + 1 < chars.size() ? chars[i + 1] : 0;
+        *crlf += chars[i] == '\r' && next == '\n';
+        *lf += chars[i] != '\r' && next == '\n';
+        *cr += chars[i] == '\r' && next != '\n';
+    }
+}
+
+#endif
