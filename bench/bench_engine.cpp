@@ -1,6 +1,7 @@
 // The engine's whole-text loops beside the C runtime the program links (msvcrt.dll in a
 // Windows build, glibc natively): GB/s on the benchmarks' text and the ratio to memcpy of
-// the same bytes, the best of several rounds. Before timing anything it checks that the
+// the same bytes, the best of several rounds; then whole files converted as Convert does,
+// UTF-16 LE against 8-bit text of as many bytes. Before timing anything it checks that the
 // block kernels and the plain loops build the same results, and fails if they do not.
 // usage: bench_engine [MIB [ROUNDS]]   (64 MiB and 7 rounds by default)
 #include <stdio.h>
@@ -30,9 +31,8 @@ double now()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Best time of fn over the rounds, as GB/s of bytes and as a ratio to the rate ref (to the
-// first row's, memcpy, when ref is 0).
-double report(const char *name, size_t bytes, void (*fn)(void *), void *arg, double ref = 0)
+// Best time of fn over the rounds, in seconds.
+double bestTime(void (*fn)(void *), void *arg)
 {
     double best = 1e9;
     for (int r = 0; r < rounds; r++) {
@@ -42,7 +42,14 @@ double report(const char *name, size_t bytes, void (*fn)(void *), void *arg, dou
         if (t < best)
             best = t;
     }
-    double rate = (double)bytes / best / 1e9;
+    return best;
+}
+
+// Best time of fn over the rounds, as GB/s of bytes and as a ratio to the rate ref (to the
+// first row's, memcpy, when ref is 0).
+double report(const char *name, size_t bytes, void (*fn)(void *), void *arg, double ref = 0)
+{
+    double rate = (double)bytes / bestTime(fn, arg) / 1e9;
     if (memcpyRate == 0)
         memcpyRate = rate;
     printf("%-46s %6.2f GB/s %6.2f x %s\n", name, rate, rate / (ref ? ref : memcpyRate),
@@ -151,6 +158,50 @@ void reportDirection(const char *name, Job *j)
     report("  copy with replacing, touched buffer", j->resLen, runCopyTouched, j, fresh);
 }
 
+// A whole file, with the NUL byte after it that reading puts there, to convert one way.
+struct FileJob {
+    const char *file;
+    uint32_t size;
+    const char *inSep, *outSep;
+};
+
+void runConvertText(void *arg)
+{
+    FileJob *j = (FileJob *)arg;
+    char *out = NULL;
+    uint32_t len = 0;
+    convertText(j->file, j->size, j->inSep, j->outSep, &out, &len);
+    sink = len;
+    free(out);
+}
+
+// The job's result from the kernels, held to the plain loops' result, as the file to convert
+// back. False if they differ.
+bool convertBack(const FileJob *j, FileJob *back)
+{
+    char *out[2] = {NULL, NULL};
+    uint32_t len[2] = {0, 0};
+    for (int k = 0; k < 2; k++) {
+        setBlockKernels(k);
+        convertText(j->file, j->size, j->inSep, j->outSep, &out[k], &len[k]);
+    }
+    *back = {out[1], len[1], j->outSep, j->inSep};
+    bool same = len[0] == len[1] && memcmp(out[0], out[1], len[0]) == 0;
+    free(out[0]);
+    return same;
+}
+
+// Each direction's time for 8-bit text and for UTF-16 LE, and the one as a ratio to the other.
+void reportForms(const FileJob *bytes, const FileJob *wide)
+{
+    printf("whole files as Convert has them, %u bytes each (best of %d rounds):\n", bytes->size, rounds);
+    for (int k = 0; k < 2; k++, bytes++, wide++) {
+        double t8 = bestTime(runConvertText, (void *)bytes), t16 = bestTime(runConvertText, (void *)wide);
+        printf("  %-12s 8-bit %7.3f s, UTF-16 LE %7.3f s: %5.2f x\n", k == 0 ? "LF to CR LF" : "CR LF to LF", t8,
+               t16, t16 / t8);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -163,6 +214,18 @@ int main(int argc, char **argv)
     Job lf, crlf;
     if (!makeJob(&lf, src, SEP_UNIX, SEP_WINDOWS) || !makeJob(&crlf, lf.result, SEP_WINDOWS, SEP_UNIX)) {
         fprintf(stderr, "the block kernels and the plain loops build different results\n");
+        return 1;
+    }
+    // The same bytes as UTF-16 LE: its mark, then the 8-bit text's first characters widened.
+    char *wide = (char *)calloc(size + 2, 1);
+    wide[0] = '\xFF';
+    wide[1] = '\xFE';
+    for (size_t k = 0; k < size / 2 - 1; k++)
+        wide[2 + 2 * k] = src[k];
+    FileJob files[4] = {
+        {src, (uint32_t)size, SEP_UNIX, SEP_WINDOWS}, {}, {wide, (uint32_t)(size & ~1u), SEP_UNIX, SEP_WINDOWS}, {}};
+    if (!convertBack(&files[0], &files[1]) || !convertBack(&files[2], &files[3])) {
+        fprintf(stderr, "the block kernels and the plain loops convert files differently\n");
         return 1;
     }
     // Room for the longer result of LF to CR LF.
@@ -183,5 +246,6 @@ int main(int argc, char **argv)
     report("counting LF (replacing's first pass)", size, runCountByte, NULL);
     reportDirection("LF to CR LF", &lf);
     reportDirection("CR LF to LF", &crlf);
+    reportForms(&files[0], &files[2]);
     return 0;
 }
