@@ -92,8 +92,14 @@ stopAll() {
 
 # testDisks DIR: what the tests of failing writes write to, where root may make it: a 64 KiB
 # disk at DIR/tiny and a full device of our own at DIR/full (a fault that deleted it would
-# not take the machine's). Elsewhere those tests are skipped, saying why.
+# not take the machine's). Elsewhere those tests are skipped, saying why. And a network
+# share, \\localhost\pellmark, that is DIR/share: Wine reaches \\SERVER\SHARE through
+# dosdevices/unc.
 testDisks() {
+    mkdir -p "$1/share" "$WINEPREFIX/dosdevices/unc/localhost"
+    ln -sfn "$1/share" "$WINEPREFIX/dosdevices/unc/localhost/pellmark"
+    export PELLMARK_SHARE='\\localhost\pellmark'
+
     mkdir -p "$1/tiny"
     if mountpoint -q "$1/tiny" || mount -t tmpfs -o size=64k pellmark-tiny "$1/tiny" 2>/dev/null; then
         touch "$1/tiny/mounted"

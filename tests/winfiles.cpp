@@ -35,17 +35,28 @@ std::string windowText(HWND h)
     return utf8(buf);
 }
 
-std::string makeTempDir()
+static std::string makeDirIn(const std::string &base)
 {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
     for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; n++) {
-        std::string dir = utf8(base) + "pellmark-" + std::to_string(n);
+        std::string dir = base + "pellmark-" + std::to_string(n);
         if (CreateDirectoryW(wide(dir).c_str(), NULL))
             return dir + "\\";
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             return std::string();
     }
+}
+
+std::string makeTempDir()
+{
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    return makeDirIn(utf8(base));
+}
+
+std::string makeShareDir()
+{
+    const char *share = getenv("PELLMARK_SHARE");
+    return share != NULL ? makeDirIn(std::string(share) + "\\") : std::string();
 }
 
 void removeTree(const std::string &dir)

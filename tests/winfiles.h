@@ -18,8 +18,11 @@ std::string windowsPath(const std::string &unixPath);
 // A window's text, also of another program's window (WM_GETTEXT).
 std::string windowText(HWND h);
 
-// A new empty folder of its own for one test, removed with everything in it by removeTree.
+// A new empty folder of its own for one test, removed with everything in it by removeTree;
+// makeShareDir makes it on the network share the test runner offers (PELLMARK_SHARE, as
+// \\localhost\pellmark), or returns "" where there is none.
 std::string makeTempDir();
+std::string makeShareDir();
 void removeTree(const std::string &dir);
 
 void writeBytes(const std::string &path, const std::string &bytes);
