@@ -97,8 +97,9 @@ OLD_WINDOWS_IMPORTS = {
         'exit', 'fprintf', 'free', 'fwrite', 'malloc', 'memcpy', 'signal', 'strlen', 'strncmp', 'vfprintf',
         'wcscat', 'wcscpy', 'wcsncmp', 'wcsrchr'},
     'USER32.DLL': {
-        'CheckRadioButton', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA',
-        'MessageBoxA', 'RemovePropW', 'SendDlgItemMessageW', 'SendMessageA', 'SendMessageW', 'SetPropW'},
+        'CheckRadioButton', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'GetWindowRect',
+        'LoadImageA', 'MapWindowPoints', 'MessageBoxA', 'PtInRect', 'RemovePropW', 'SendDlgItemMessageW',
+        'SendMessageA', 'SendMessageW', 'SetPropW'},
 }
 
 failures = []

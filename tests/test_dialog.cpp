@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include "dialogs.h"
 #include "record.h"
@@ -140,6 +141,24 @@ LRESULT CALLBACK asOnWindows(HWND h, UINT msg, WPARAM wParam, LPARAM lParam)
     return CallWindowProcW((WNDPROC)GetPropA(h, "wineProc"), h, msg, wParam, lParam);
 }
 
+// Files let go at pt, in the dialog's client area, as the shell hands them over: full paths,
+// wide, after a DROPFILES header.
+HDROP makeDrop(const std::vector<std::string> &paths, POINT pt)
+{
+    std::wstring all;
+    for (const std::string &p : paths)
+        all += wide(p) + L'\0';
+    all += L'\0';
+    HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + all.size() * sizeof(wchar_t));
+    DROPFILES *df = (DROPFILES *)GlobalLock(h);
+    df->pFiles = sizeof(DROPFILES);
+    df->pt = pt;
+    df->fWide = TRUE;
+    memcpy(df + 1, all.data(), all.size() * sizeof(wchar_t));
+    GlobalUnlock(h);
+    return (HDROP)h;
+}
+
 class MainDialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -185,6 +204,16 @@ protected:
     {
         for (wchar_t c : wide(s))
             SendDlgItemMessageW(dlg, id, WM_CHAR, c, 0);
+    }
+    // Drops files onto the middle of a control, or with none onto the dialog's corner.
+    void drop(HWND onto, const std::vector<std::string> &paths)
+    {
+        RECT r = {0, 0, 2, 2};
+        if (onto != NULL) {
+            GetWindowRect(onto, &r);
+            MapWindowPoints(NULL, dlg, (POINT *)&r, 2);
+        }
+        SendMessageW(dlg, WM_DROPFILES, (WPARAM)makeDrop(paths, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}), 0);
     }
     void browseInput(const std::string &path)
     {
@@ -411,6 +440,79 @@ TEST_F(MainDialog, AnyNameReachesItsOwnFileAndNoOther)
     }
     for (const std::string &l : lookAlikes)
         EXPECT_EQ("a different file\n", readBytes(dir + l)) << l;
+}
+
+TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
+{
+    const std::string share = makeShareDir();
+    if (share.empty())
+        GTEST_SKIP() << "no network share offered at PELLMARK_SHARE";
+    const std::string unix = dir + "unix.txt", mac = dir + "mac.txt", privet = dir + "Привет.txt",
+                      folder = dir + "a folder", shared = share + "on a share.txt";
+    writeBytes(unix, "1\n2\n");
+    writeBytes(mac, "1\r2\r");
+    writeBytes(privet, "1\r\n2\r\n");
+    writeBytes(shared, "1\n2\n");
+    ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
+    EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "the shell is not told the dialog takes drops";
+
+    // Inside every box of the dialog, another file is dropped: it must be refused, and the
+    // shell told that none is taken.
+    static HWND busyDlg;
+    static std::string other;
+    static bool tookDrops;
+    busyDlg = dlg;
+    other = mac;
+    tookDrops = false;
+    auto dropInBox = [](const MessageReport &) {
+        tookDrops |= (GetWindowLongW(busyDlg, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0;
+        SendMessageW(busyDlg, WM_DROPFILES, (WPARAM)makeDrop({other}, {1, 1}), 0);
+    };
+    const MessageReport alert = {dlg, "Couldn't automatically detect text format.\nPlease select one manually.",
+                                 "Alert", IconWarning};
+    const MessageReport tooLong = {dlg, "The chosen path is too long!", "Error", IconError};
+    const struct {
+        const char *what;
+        std::vector<std::string> files;
+        HWND onto;
+        std::string in, out, formats;
+        std::vector<MessageReport> shown;
+    } cases[] = {
+        {"onto the input box", {unix}, GetDlgItem(dlg, IDC_INPUT_PATH), unix, "", "-C-|-x-", {}},
+        {"onto the output box", {mac}, GetDlgItem(dlg, IDC_OUTPUT_PATH), unix, mac, "-C-|-x-", {}},
+        {"onto a label", {mac}, FindWindowExW(dlg, NULL, L"Static", NULL), mac, mac, "--C|--x", {}},
+        {"two files, the first named in Cyrillic", {privet, unix}, GetDlgItem(dlg, IDC_INPUT_PATH), privet, mac,
+         "C--|x--", {}},
+        {"a folder onto a button", {folder}, GetDlgItem(dlg, IDC_CONVERT), folder, mac, "C--|x--", {alert}},
+        {"300 characters", {dir + std::string(300 - dir.size(), 'p')}, GetDlgItem(dlg, IDC_OUTPUT_PATH), folder, mac,
+         "C--|x--", {tooLong}},
+        {"from a network share", {shared}, NULL, shared, mac, "-C-|-x-", {}},
+    };
+    for (const auto &c : cases) {
+        clearReports();
+        reportHook = dropInBox;
+        drop(c.onto, c.files);
+        EXPECT_EQ(c.in, text(IDC_INPUT_PATH)) << c.what;
+        EXPECT_EQ(c.out, text(IDC_OUTPUT_PATH)) << c.what;
+        EXPECT_EQ(c.formats, formats()) << c.what;
+        EXPECT_EQ(c.shown, reports) << c.what;
+    }
+    EXPECT_FALSE(tookDrops) << "drops were offered while a box was up";
+    EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "no drops after a box";
+
+    // The file from the share converts, and replaces a file there whole; no drop is taken
+    // while the success box, which leaves the dialog enabled, is up.
+    clearReports();
+    reportHook = dropInBox;
+    writeBytes(share + "out.txt", "old");
+    setText(IDC_OUTPUT_PATH, share + "out.txt");
+    click(IDC_OUT_WINDOWS);
+    command(IDC_CONVERT);
+    EXPECT_EQ(shared, text(IDC_INPUT_PATH));
+    EXPECT_EQ("1\r\n2\r\n", readBytes(share + "out.txt"));
+    EXPECT_EQ("on a share.txt out.txt ", folderNames(share));
+    EXPECT_EQ((std::vector<MessageReport>{{nullptr, "File converted successfully!", "Success", IconInfo}}), reports);
+    removeTree(share);
 }
 
 TEST_F(MainDialog, DetectionOverridesTheSameFormatOnTheOutput)

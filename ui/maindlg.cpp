@@ -56,6 +56,18 @@ static void setPathFont(HWND dlg)
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETFONT, (WPARAM)font, FALSE);
 }
 
+// Drops are taken while the dialog waits for the user, and not while one of its commands runs:
+// a box or a dialog it opened is up, or a conversion still has its files open. Commands may
+// run inside another's ownerless box, hence a depth.
+static int busy;
+
+static void setBusy(HWND dlg, int delta)
+{
+    busy += delta;
+    if (dragAcceptFiles != NULL)
+        dragAcceptFiles(dlg, busy == 0);
+}
+
 static void onDestroy(HWND dlg)
 {
     HFONT font = (HFONT)RemovePropW(dlg, pathFontProp);
@@ -73,6 +85,12 @@ static void onInit(HWND dlg)
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     setPathFont(dlg);
+    setBusy(dlg, 0);
+}
+
+static void reportTooLong(HWND dlg)
+{
+    showReport(dlg, "The chosen path is too long!", "Error", IconError);
 }
 
 // Shows the open or save dialog; path receives the choice. Returns 0 when cancelled, and
@@ -92,7 +110,7 @@ static BOOL askPath(HWND dlg, wchar_t *path, DWORD flags, BOOL save)
         return TRUE;
     DWORD err = commDlgExtendedError();
     if (err == FNERR_BUFFERTOOSMALL)
-        showReport(dlg, "The chosen path is too long!", "Error", IconError);
+        reportTooLong(dlg);
     else if (err != 0)
         showReport(dlg, "File dialog failed!", "Error", IconError);
     return FALSE;
@@ -106,11 +124,9 @@ static void checkInput(HWND dlg, int in)
     withdrawFormat(dlg, IDC_OUT_WINDOWS, in - IDC_IN_WINDOWS);
 }
 
-static void onBrowseInput(HWND dlg)
+// The input chosen, by browsing or dropping: in its box, and its format detected.
+static void takeInput(HWND dlg, const wchar_t *path)
 {
-    wchar_t path[PATH_BUF] = L"";
-    if (!askPath(dlg, path, OFN_EXPLORER | OFN_HIDEREADONLY, FALSE))
-        return;
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
 
     FileFormat fmt = detectFormat(path);
@@ -127,6 +143,13 @@ static void onBrowseInput(HWND dlg)
     SendDlgItemMessageW(dlg, in, BM_CLICK, 0, 0);
     if (SendDlgItemMessageW(dlg, in, BM_GETCHECK, 0, 0) != BST_CHECKED)
         checkInput(dlg, in);
+}
+
+static void onBrowseInput(HWND dlg)
+{
+    wchar_t path[PATH_BUF] = L"";
+    if (askPath(dlg, path, OFN_EXPLORER | OFN_HIDEREADONLY, FALSE))
+        takeInput(dlg, path);
 }
 
 static void onBrowseOutput(HWND dlg)
@@ -171,6 +194,27 @@ static void onAbout(HWND dlg)
 {
     if (DialogBoxParamW(GetModuleHandleA(NULL), MAKEINTRESOURCEW(IDD_ABOUT), dlg, AboutDlgProc, 0) == -1)
         showReport(dlg, "About dialog failed!", "Error", IconInfo);
+}
+
+// Files dropped from Explorer: the first is taken, onto the output box as the output and
+// anywhere else in the dialog as the input, as if browsed to.
+static void onDrop(HWND dlg, HDROP drop)
+{
+    wchar_t path[PATH_BUF] = L"";
+    if (dragQueryFile(drop, 0, NULL, 0) > PATH_CHARS) {
+        reportTooLong(dlg);
+        return;
+    }
+    if (dragQueryFile(drop, 0, path, PATH_BUF) == 0)
+        return;
+    POINT pt;
+    RECT out;
+    GetWindowRect(GetDlgItem(dlg, IDC_OUTPUT_PATH), &out);
+    MapWindowPoints(NULL, dlg, (POINT *)&out, 2);
+    if (dragQueryPoint(drop, &pt) && PtInRect(&out, pt))
+        SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
+    else
+        takeInput(dlg, path);
 }
 
 static void onCommand(HWND dlg, int id)
@@ -220,7 +264,20 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 
     case WM_COMMAND:
         // Esc (IDCANCEL) and the path boxes' notifications fall outside the table.
+        setBusy(dlg, 1);
         onCommand(dlg, LOWORD(wParam));
+        setBusy(dlg, -1);
+        return TRUE;
+    case WM_DROPFILES:
+        // Offered only where the shell has all it takes.
+        if (dragAcceptFiles == NULL)
+            return FALSE;
+        if (busy == 0) {
+            setBusy(dlg, 1);
+            onDrop(dlg, (HDROP)wParam);
+            setBusy(dlg, -1);
+        }
+        dragFinish((HDROP)wParam);
         return TRUE;
     }
     return FALSE;

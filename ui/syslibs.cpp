@@ -5,6 +5,10 @@ BOOL(WINAPI *initCommonControlsEx)(const INITCOMMONCONTROLSEX *icc);
 BOOL(WINAPI *getOpenFileName)(OPENFILENAMEW *ofn);
 BOOL(WINAPI *getSaveFileName)(OPENFILENAMEW *ofn);
 DWORD(WINAPI *commDlgExtendedError)(void);
+void(WINAPI *dragAcceptFiles)(HWND wnd, BOOL accept);
+UINT(WINAPI *dragQueryFile)(HDROP drop, UINT index, wchar_t *path, UINT chars);
+BOOL(WINAPI *dragQueryPoint)(HDROP drop, POINT *pt);
+void(WINAPI *dragFinish)(HDROP drop);
 
 typedef void (*AnyFn)(void);
 
@@ -39,6 +43,13 @@ int loadSysLibs(void)
     getOpenFileName = (BOOL(WINAPI *)(OPENFILENAMEW *))procOf(dialogs, "GetOpenFileNameW");
     getSaveFileName = (BOOL(WINAPI *)(OPENFILENAMEW *))procOf(dialogs, "GetSaveFileNameW");
     commDlgExtendedError = (DWORD(WINAPI *)(void))procOf(dialogs, "CommDlgExtendedError");
+    HMODULE shell = LoadLibraryW(L"shell32.dll");
+    dragQueryFile = (UINT(WINAPI *)(HDROP, UINT, wchar_t *, UINT))procOf(shell, "DragQueryFileW");
+    dragQueryPoint = (BOOL(WINAPI *)(HDROP, POINT *))procOf(shell, "DragQueryPoint");
+    dragFinish = (void(WINAPI *)(HDROP))procOf(shell, "DragFinish");
+    dragAcceptFiles = (void(WINAPI *)(HWND, BOOL))procOf(shell, "DragAcceptFiles");
+    if (!dragQueryFile || !dragQueryPoint || !dragFinish)
+        dragAcceptFiles = NULL;
     if (initCommonControlsEx && getOpenFileName && getSaveFileName && commDlgExtendedError)
         return 1;
     showReport(NULL, "This version of Windows lacks the common controls or dialogs Pellmark needs!",

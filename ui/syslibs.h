@@ -1,18 +1,27 @@
-// The common controls and the common dialogs, taken from the system folder only.
+// The common controls, the common dialogs and the shell's dropping of files, taken from the
+// system folder only.
 #ifndef PELLMARK_SYSLIBS_H
 #define PELLMARK_SYSLIBS_H
 
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 extern BOOL(WINAPI *initCommonControlsEx)(const INITCOMMONCONTROLSEX *icc);
 extern BOOL(WINAPI *getOpenFileName)(OPENFILENAMEW *ofn);
 extern BOOL(WINAPI *getSaveFileName)(OPENFILENAMEW *ofn);
 extern DWORD(WINAPI *commDlgExtendedError)(void);
 
+// Null where the shell lacks any of them: the program then takes no drops.
+extern void(WINAPI *dragAcceptFiles)(HWND wnd, BOOL accept);
+extern UINT(WINAPI *dragQueryFile)(HDROP drop, UINT index, wchar_t *path, UINT chars);
+extern BOOL(WINAPI *dragQueryPoint)(HDROP drop, POINT *pt);
+extern void(WINAPI *dragFinish)(HDROP drop);
+
 // Keeps the program's own folder and the current one out of the DLL search, then loads the
-// functions above. Returns 1; or, where the system lacks one, tells the user and returns 0.
+// functions above. Returns 1; or, where the system lacks one of the controls or dialogs,
+// tells the user and returns 0.
 int loadSysLibs(void);
 
 #endif
