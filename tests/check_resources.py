@@ -82,7 +82,7 @@ KNOWN_DLLS = {'KERNEL32.DLL', 'USER32.DLL', 'GDI32.DLL', 'MSVCRT.DLL', 'ADVAPI32
 # Explorer 4; paths go through the W functions, which Windows 98 lacks. Add a function here
 # only after checking the first Windows that has it.
 OLD_WINDOWS_IMPORTS = {
-    'GDI32.DLL': {'CreateFontIndirectW', 'DeleteObject', 'GetObjectW'},
+    'GDI32.DLL': {'CreateFontIndirectW', 'DeleteObject', 'GetObjectW', 'GetTextMetricsW', 'SelectObject'},
     'KERNEL32.DLL': {
         'CloseHandle', 'CreateFileW', 'DeleteCriticalSection', 'DeleteFileW', 'EnterCriticalSection',
         'FreeLibrary', 'GetCurrentProcessId', 'GetFileAttributesW', 'GetFileInformationByHandle',
@@ -97,9 +97,10 @@ OLD_WINDOWS_IMPORTS = {
         'exit', 'fprintf', 'free', 'fwrite', 'malloc', 'memcpy', 'signal', 'strlen', 'strncmp', 'vfprintf',
         'wcscat', 'wcscpy', 'wcsncmp', 'wcsrchr'},
     'USER32.DLL': {
-        'CheckRadioButton', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'GetWindowRect',
-        'LoadImageA', 'MapWindowPoints', 'MessageBoxA', 'PtInRect', 'RemovePropW', 'SendDlgItemMessageW',
-        'SendMessageA', 'SendMessageW', 'SetPropW'},
+        'CheckRadioButton', 'DestroyIcon', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetClientRect', 'GetDC',
+        'GetDlgItem', 'GetPropW', 'GetSystemMetrics', 'GetWindowRect', 'LoadImageA', 'MapWindowPoints', 'MessageBoxA',
+        'PostMessageW', 'PtInRect', 'ReleaseDC', 'RemovePropW', 'SendDlgItemMessageW', 'SendMessageA', 'SendMessageW',
+        'SetPropW'},
 }
 
 failures = []

@@ -642,22 +642,32 @@ TEST_F(MainDialog, AboutBoxIgnoresEscAndClosesWithOk)
     EXPECT_TRUE(reports.empty());
 }
 
-// What of a control's text does not fit inside it, measured in the dialog's own font on
-// the control's device context; empty when everything fits.
-std::string overflow(HWND dlg, HWND c)
+// What of a control's text does not fit inside it, measured in the font the control uses on
+// its device context; for a path box, whether a line of its text stands whole in it from
+// where the box puts it. Empty when everything fits.
+std::string overflow(HWND c)
 {
     std::string txt = windowText(c);
-    if (txt.empty())
-        return "";
     char cls[32] = "";
     GetClassNameA(c, cls, sizeof(cls));
     LONG type = GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK;
-    RECT box;
+    RECT box, line;
     GetClientRect(c, &box);
     HDC dc = GetDC(c);
-    HGDIOBJ oldFont = SelectObject(dc, (HFONT)SendMessageA(dlg, WM_GETFONT, 0, 0));
+    HGDIOBJ oldFont = SelectObject(dc, (HFONT)SendMessageA(c, WM_GETFONT, 0, 0));
     TEXTMETRICA tm;
     GetTextMetricsA(dc, &tm);
+    if (_stricmp(cls, "Edit") == 0) {
+        SendMessageA(c, EM_GETRECT, 0, (LPARAM)&line);
+        txt = line.top + tm.tmHeight > box.bottom ? "a path box's line needs " + std::to_string(line.top + tm.tmHeight) +
+                                                        " px high of " + std::to_string(box.bottom) + "; "
+                                                  : "";
+    }
+    if (txt.empty() || _stricmp(cls, "Edit") == 0) {
+        SelectObject(dc, oldFont);
+        ReleaseDC(c, dc);
+        return txt;
+    }
     // Room the control itself takes beside its text: the check mark and its gap, or the
     // frame of a button or group box.
     int room = 4;
@@ -692,17 +702,61 @@ std::string overflows(HWND dlg)
 {
     std::string bad;
     for (HWND c = GetWindow(dlg, GW_CHILD); c != NULL; c = GetWindow(c, GW_HWNDNEXT))
-        bad += overflow(dlg, c);
+        bad += overflow(c);
     return bad;
 }
 
-TEST_F(MainDialog, EveryTextFitsItsControlInTheDialogFont)
+// The size of the window's icon of a kind, as "WxH".
+std::string iconSize(HWND dlg, WPARAM kind)
+{
+    ICONINFO ii;
+    BITMAP bm = {};
+    if (GetIconInfo((HICON)SendMessageW(dlg, WM_GETICON, kind, 0), &ii)) {
+        GetObjectW(ii.hbmColor, sizeof(bm), &bm);
+        DeleteObject(ii.hbmColor);
+        DeleteObject(ii.hbmMask);
+    }
+    return std::to_string(bm.bmWidth) + "x" + std::to_string(bm.bmHeight);
+}
+
+// At the scale the test runner sets (96, 120, 144 and 192 DPI, each run on its own).
+TEST_F(MainDialog, EveryTextFitsItsControlInItsOwnFont)
 {
     EXPECT_EQ("", overflows(dlg));
+    // And the icons are of the sizes Windows asks for at this scale.
+    EXPECT_EQ(std::to_string(GetSystemMetrics(SM_CXSMICON)) + "x" + std::to_string(GetSystemMetrics(SM_CYSMICON)),
+              iconSize(dlg, ICON_SMALL));
+    EXPECT_EQ(std::to_string(GetSystemMetrics(SM_CXICON)) + "x" + std::to_string(GetSystemMetrics(SM_CYICON)),
+              iconSize(dlg, ICON_BIG));
     HWND about = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), dlg, AboutDlgProc, 0);
     ASSERT_NE((HWND)NULL, about);
     EXPECT_EQ("", overflows(about));
     DestroyWindow(about);
+}
+
+TEST_F(MainDialog, MovedToAMonitorOfAnotherScaleItKeepsItsFontAndIcons)
+{
+    // Windows 10 (1703 on) tells a per-monitor aware dialog that moves to a monitor of 200%,
+    // and its dialog manager then lays it out again and gives every control the new dialog
+    // font. Wine does neither: both are played here.
+    HFONT before = (HFONT)SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_GETFONT, 0, 0);
+    RECT r;
+    GetWindowRect(dlg, &r);
+    SendMessageW(dlg, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&r);
+    for (int id : {IDC_INPUT_PATH, IDC_OUTPUT_PATH})
+        SendDlgItemMessageW(dlg, id, WM_SETFONT, SendMessageW(dlg, WM_GETFONT, 0, 0), FALSE);
+    MSG msg;
+    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+
+    LOGFONTW lf = {};
+    HFONT font = (HFONT)SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_GETFONT, 0, 0);
+    GetObjectW(font, sizeof(lf), &lf);
+    EXPECT_EQ("MS Shell Dlg", utf8(lf.lfFaceName));
+    EXPECT_EQ(font, (HFONT)SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_GETFONT, 0, 0));
+    EXPECT_EQ(0u, GetObjectType(before)) << "the font before was not freed";
+    EXPECT_EQ("32x32", iconSize(dlg, ICON_SMALL));
+    EXPECT_EQ("64x64", iconSize(dlg, ICON_BIG));
 }
 
 FARPROC(WINAPI *realGetProcAddress)(HMODULE, LPCSTR);

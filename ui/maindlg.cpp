@@ -36,24 +36,75 @@ static void withdrawFormat(HWND dlg, int otherFirst, int chosen)
         enableItem(dlg, otherFirst + i, i != chosen);
 }
 
+// Posted once Windows has laid the dialog out at another scale: wParam is the new DPI.
+#define WM_FITSCALE (WM_APP + 1)
+
 // The dialog's "MS Sans Serif" is a bitmap font without font linking: a name in another
 // script would show as boxes. The shell's dialog font is a TrueType face that links to
-// others. Held by the dialog, freed when it ends.
+// others. Held by the dialog, freed when it ends or is replaced.
 static const wchar_t pathFontProp[] = L"PellmarkPathFont";
 
-static void setPathFont(HWND dlg)
+// Whether a line of font stands whole in box, top to bottom.
+static int fitsIn(HWND box, HFONT font)
+{
+    RECT room;
+    TEXTMETRICW tm;
+    GetClientRect(box, &room);
+    HDC dc = GetDC(box);
+    HGDIOBJ old = SelectObject(dc, font);
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(box, dc);
+    return tm.tmHeight <= room.bottom;
+}
+
+// At the dialog font's size where the boxes have room for it. Wine draws "MS Sans Serif" no
+// larger than at 144 DPI, which keeps the dialog and its boxes small at a larger scale: the
+// font then takes the height the boxes have.
+static void fitPathFont(HWND dlg)
 {
     LOGFONTW lf;
     if (!GetObjectW((HFONT)SendMessageW(dlg, WM_GETFONT, 0, 0), sizeof(lf), &lf))
         return;
     lstrcpyW(lf.lfFaceName, L"MS Shell Dlg");
     lf.lfCharSet = DEFAULT_CHARSET;
-    HFONT font = CreateFontIndirectW(&lf);
+    HWND box = GetDlgItem(dlg, IDC_INPUT_PATH);
+    HFONT font;
+    // A dialog font's height is its characters', negative.
+    while ((font = CreateFontIndirectW(&lf)) != NULL && !fitsIn(box, font) && lf.lfHeight < -1) {
+        DeleteObject(font);
+        lf.lfHeight++;
+    }
     if (font == NULL)
         return;
+    SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_SETFONT, (WPARAM)font, TRUE);
+    SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETFONT, (WPARAM)font, TRUE);
+    HFONT old = (HFONT)GetPropW(dlg, pathFontProp);
     SetPropW(dlg, pathFontProp, font);
-    SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_SETFONT, (WPARAM)font, FALSE);
-    SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETFONT, (WPARAM)font, FALSE);
+    if (old != NULL)
+        DeleteObject(old);
+}
+
+// The window's icons at the sizes Windows asks for at dpi (0: at the system's), from the
+// icon's images; each replaces and frees the one before.
+static void setIcons(HWND dlg, UINT dpi)
+{
+    static const int which[2][3] = {{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}, {ICON_BIG, SM_CXICON, SM_CYICON}};
+    for (const auto &w : which) {
+        int cx = dpi != 0 ? getSystemMetricsForDpi(w[1], dpi) : GetSystemMetrics(w[1]);
+        int cy = dpi != 0 ? getSystemMetricsForDpi(w[2], dpi) : GetSystemMetrics(w[2]);
+        HANDLE icon = LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR);
+        HICON old = (HICON)SendMessageA(dlg, WM_SETICON, w[0], (LPARAM)icon);
+        if (old != NULL)
+            DestroyIcon(old);
+    }
+}
+
+// What the dialog draws itself, at the scale it is shown at.
+static void fitScale(HWND dlg, UINT dpi)
+{
+    setIcons(dlg, getSystemMetricsForDpi != NULL ? dpi : 0);
+    fitPathFont(dlg);
 }
 
 // Drops are taken while the dialog waits for the user, and not while one of its commands runs:
@@ -73,18 +124,19 @@ static void onDestroy(HWND dlg)
     HFONT font = (HFONT)RemovePropW(dlg, pathFontProp);
     if (font != NULL)
         DeleteObject(font);
+    static const WPARAM icons[2] = {ICON_SMALL, ICON_BIG};
+    for (WPARAM which : icons) {
+        HICON icon = (HICON)SendMessageA(dlg, WM_SETICON, which, 0);
+        if (icon != NULL)
+            DestroyIcon(icon);
+    }
 }
 
 static void onInit(HWND dlg)
 {
-    HINSTANCE self = GetModuleHandleA(NULL);
-    HANDLE small = LoadImageA(self, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
-    SendMessageA(dlg, WM_SETICON, ICON_SMALL, (LPARAM)small);
-    HANDLE big = LoadImageA(self, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
-    SendMessageA(dlg, WM_SETICON, ICON_BIG, (LPARAM)big);
+    fitScale(dlg, getDpiForWindow != NULL ? getDpiForWindow(dlg) : 0);
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
-    setPathFont(dlg);
     setBusy(dlg, 0);
 }
 
@@ -261,6 +313,15 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         onDestroy(dlg);
         return FALSE; // the dialog manager frees what it made, too
+    case WM_DPICHANGED:
+        // Moved to a monitor of another scale (per-monitor aware, Windows 10 1703 on): after
+        // this the dialog manager lays the dialog out again and gives every control the new
+        // dialog font, the boxes theirs included; they and the icons follow after it.
+        PostMessageW(dlg, WM_FITSCALE, LOWORD(wParam), 0);
+        return FALSE;
+    case WM_FITSCALE:
+        fitScale(dlg, (UINT)wParam);
+        return TRUE;
 
     case WM_COMMAND:
         // Esc (IDCANCEL) and the path boxes' notifications fall outside the table.

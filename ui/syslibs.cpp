@@ -5,6 +5,8 @@ BOOL(WINAPI *initCommonControlsEx)(const INITCOMMONCONTROLSEX *icc);
 BOOL(WINAPI *getOpenFileName)(OPENFILENAMEW *ofn);
 BOOL(WINAPI *getSaveFileName)(OPENFILENAMEW *ofn);
 DWORD(WINAPI *commDlgExtendedError)(void);
+UINT(WINAPI *getDpiForWindow)(HWND wnd);
+int(WINAPI *getSystemMetricsForDpi)(int index, UINT dpi);
 void(WINAPI *dragAcceptFiles)(HWND wnd, BOOL accept);
 UINT(WINAPI *dragQueryFile)(HDROP drop, UINT index, wchar_t *path, UINT chars);
 BOOL(WINAPI *dragQueryPoint)(HDROP drop, POINT *pt);
@@ -43,6 +45,9 @@ int loadSysLibs(void)
     getOpenFileName = (BOOL(WINAPI *)(OPENFILENAMEW *))procOf(dialogs, "GetOpenFileNameW");
     getSaveFileName = (BOOL(WINAPI *)(OPENFILENAMEW *))procOf(dialogs, "GetSaveFileNameW");
     commDlgExtendedError = (DWORD(WINAPI *)(void))procOf(dialogs, "CommDlgExtendedError");
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    getDpiForWindow = (UINT(WINAPI *)(HWND))procOf(user, "GetDpiForWindow");
+    getSystemMetricsForDpi = (int(WINAPI *)(int, UINT))procOf(user, "GetSystemMetricsForDpi");
     HMODULE shell = LoadLibraryW(L"shell32.dll");
     dragQueryFile = (UINT(WINAPI *)(HDROP, UINT, wchar_t *, UINT))procOf(shell, "DragQueryFileW");
     dragQueryPoint = (BOOL(WINAPI *)(HDROP, POINT *))procOf(shell, "DragQueryPoint");

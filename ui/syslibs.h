@@ -13,6 +13,11 @@ extern BOOL(WINAPI *getOpenFileName)(OPENFILENAMEW *ofn);
 extern BOOL(WINAPI *getSaveFileName)(OPENFILENAMEW *ofn);
 extern DWORD(WINAPI *commDlgExtendedError)(void);
 
+// Windows 10 (1607 on) draws a window at its monitor's scale: the scale and the sizes it asks
+// for there. Null before.
+extern UINT(WINAPI *getDpiForWindow)(HWND wnd);
+extern int(WINAPI *getSystemMetricsForDpi)(int index, UINT dpi);
+
 // Null where the shell lacks any of them: the program then takes no drops.
 extern void(WINAPI *dragAcceptFiles)(HWND wnd, BOOL accept);
 extern UINT(WINAPI *dragQueryFile)(HDROP drop, UINT index, wchar_t *path, UINT chars);
