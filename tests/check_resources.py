@@ -269,6 +269,11 @@ def check_manifest(res, arch):
     levels = root.findall('/'.join(v3 + t for t in
                                    ('trustInfo', 'security', 'requestedPrivileges', 'requestedExecutionLevel')))
     check('requested execution level', [dict(l.attrib) for l in levels], [{'level': 'asInvoker', 'uiAccess': 'false'}])
+    # Sharp at any scale: per-monitor v2 where Windows has it, else the system's scale.
+    smi = '{http://schemas.microsoft.com/SMI/%s/WindowsSettings}'
+    settings = v3 + 'application/' + v3 + 'windowsSettings/'
+    check('DPI awareness', [(e.tag, e.text) for e in root.findall(settings + '*')],
+          [(smi % '2005' + 'dpiAware', 'true'), (smi % '2016' + 'dpiAwareness', 'PerMonitorV2, System')])
     systems = root.findall(compat + 'compatibility/' + compat + 'application/' + compat + 'supportedOS')
     check('supported systems', [o.get('Id') for o in systems], [
         '{e2011457-1546-43c5-a5fe-008deee3d3f0}',  # Vista
