@@ -96,6 +96,7 @@ stopAll() {
 # share, \\localhost\pellmark, that is DIR/share: Wine reaches \\SERVER\SHARE through
 # dosdevices/unc.
 testDisks() {
+    rm -rf "$1/share"
     mkdir -p "$1/share" "$WINEPREFIX/dosdevices/unc/localhost"
     ln -sfn "$1/share" "$WINEPREFIX/dosdevices/unc/localhost/pellmark"
     export PELLMARK_SHARE='\\localhost\pellmark'

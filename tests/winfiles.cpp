@@ -35,10 +35,12 @@ std::string windowText(HWND h)
     return utf8(buf);
 }
 
-static std::string makeDirIn(const std::string &base)
+std::string makeTempDir()
 {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
     for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; n++) {
-        std::string dir = base + "pellmark-" + std::to_string(n);
+        std::string dir = utf8(base) + "pellmark-" + std::to_string(n);
         if (CreateDirectoryW(wide(dir).c_str(), NULL))
             return dir + "\\";
         if (GetLastError() != ERROR_ALREADY_EXISTS)
@@ -46,17 +48,11 @@ static std::string makeDirIn(const std::string &base)
     }
 }
 
-std::string makeTempDir()
-{
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    return makeDirIn(utf8(base));
-}
-
 std::string makeShareDir()
 {
     const char *share = getenv("PELLMARK_SHARE");
-    return share != NULL ? makeDirIn(std::string(share) + "\\") : std::string();
+    std::string dir = share ? share + ("\\pellmark-" + std::to_string(GetCurrentProcessId())) : "";
+    return share && CreateDirectoryW(wide(dir).c_str(), NULL) ? dir + "\\" : "";
 }
 
 void removeTree(const std::string &dir)

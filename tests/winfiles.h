@@ -19,8 +19,7 @@ std::string windowsPath(const std::string &unixPath);
 std::string windowText(HWND h);
 
 // A new empty folder of its own for one test, removed with everything in it by removeTree;
-// makeShareDir makes it on the network share the test runner offers (PELLMARK_SHARE, as
-// \\localhost\pellmark), or returns "" where there is none.
+// makeShareDir makes one on the network share that the test runner offers (PELLMARK_SHARE).
 std::string makeTempDir();
 std::string makeShareDir();
 void removeTree(const std::string &dir);
