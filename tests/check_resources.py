@@ -97,10 +97,10 @@ OLD_WINDOWS_IMPORTS = {
         'exit', 'fprintf', 'free', 'fwrite', 'malloc', 'memcpy', 'signal', 'strlen', 'strncmp', 'vfprintf',
         'wcscat', 'wcscpy', 'wcsncmp', 'wcsrchr'},
     'USER32.DLL': {
-        'CheckRadioButton', 'DestroyIcon', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetClientRect', 'GetDC',
-        'GetDlgItem', 'GetPropW', 'GetSystemMetrics', 'GetWindowRect', 'LoadImageA', 'MapWindowPoints', 'MessageBoxA',
-        'PostMessageW', 'PtInRect', 'ReleaseDC', 'RemovePropW', 'SendDlgItemMessageW', 'SendMessageA', 'SendMessageW',
-        'SetPropW'},
+        'CheckRadioButton', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA',
+        'MessageBoxA', 'RemovePropW', 'SendDlgItemMessageW', 'SendMessageA', 'SendMessageW', 'SetPropW',
+        'DestroyIcon', 'GetClientRect', 'GetDC', 'GetPropW', 'GetSystemMetrics', 'GetWindowRect', 'MapWindowPoints',
+        'PostMessageW', 'PtInRect', 'ReleaseDC'},
 }
 
 failures = []

@@ -17,36 +17,29 @@ struct RefForm {
 
 inline RefForm refForm(const std::string &b)
 {
-    const std::string le16("\xFF\xFE", 2), be16("\xFE\xFF", 2), le32("\xFF\xFE\0\0", 4), be32("\0\0\xFE\xFF", 4);
-    if (b.rfind(le32, 0) == 0 || b.rfind(be32, 0) == 0)
-        return {4, b[0] == '\0'};
-    if (b.rfind(le16, 0) == 0 || b.rfind(be16, 0) == 0)
-        return {2, b[0] == '\xFE'};
+    static const std::string marks[] = {std::string("\xFF\xFE\0\0", 4), std::string("\0\0\xFE\xFF", 4), "\xFF\xFE", "\xFE\xFF"};
+    for (const std::string &mark : marks) {
+        if (b.compare(0, mark.size(), mark) == 0)
+            return {mark.size(), b[0] != '\xFF'};
+    }
     return {1, false};
 }
 
 // The whole characters of b; *tail gets the bytes after them.
 inline std::vector<uint32_t> refChars(const std::string &b, RefForm f, std::string *tail)
 {
-    std::vector<uint32_t> chars;
-    size_t whole = b.size() / f.width;
-    for (size_t i = 0; i < whole; i++) {
-        uint32_t v = 0;
-        for (size_t k = 0; k < f.width; k++)
-            v = v << 8 | (unsigned char)b[i * f.width + (f.big ? k : f.width - 1 - k)];
-        chars.push_back(v);
-    }
-    *tail = b.substr(whole * f.width);
+    std::vector<uint32_t> chars(b.size() / f.width);
+    for (size_t i = 0; i < chars.size() * f.width; i++)
+        chars[i / f.width] |= (uint32_t)(unsigned char)b[i] << 8 * (f.big ? f.width - 1 - i % f.width : i % f.width);
+    *tail = b.substr(chars.size() * f.width);
     return chars;
 }
 
 inline std::string refBytes(const std::vector<uint32_t> &chars, RefForm f)
 {
     std::string b;
-    for (uint32_t v : chars) {
-        for (size_t k = 0; k < f.width; k++)
-            b += (char)(v >> 8 * (f.big ? f.width - 1 - k : k));
-    }
+    for (size_t i = 0; i < chars.size() * f.width; i++)
+        b += (char)(chars[i / f.width] >> 8 * (f.big ? f.width - 1 - i % f.width : i % f.width));
     return b;
 }
 
@@ -66,10 +59,7 @@ inline bool refConvert(const std::string &file, const std::string &inSep, const 
     std::vector<uint32_t> oldS(inSep.begin(), inSep.end()), newS(outSep.begin(), outSep.end());
     for (size_t p = 0; p < chars.size();) {
         bool at = chars.size() - p >= oldS.size() && std::equal(oldS.begin(), oldS.end(), chars.begin() + p);
-        if (at)
-            result.insert(result.end(), newS.begin(), newS.end());
-        else
-            result.push_back(chars[p]);
+        result.insert(result.end(), at ? newS.begin() : chars.begin() + p, at ? newS.end() : chars.begin() + p + 1);
         p += at ? oldS.size() : 1;
     }
     *out = refBytes(result, f) + tail;
