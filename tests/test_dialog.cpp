@@ -718,8 +718,9 @@ TEST_F(MainDialog, MovedToAMonitorOfAnotherScaleItKeepsItsFontAndIcons)
     SendMessageW(dlg, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&r);
     for (int id : {IDC_INPUT_PATH, IDC_OUTPUT_PATH})
         SendDlgItemMessageW(dlg, id, WM_SETFONT, SendMessageW(dlg, WM_GETFONT, 0, 0), FALSE);
+    // What the dialog posted itself; not an earlier test's timers, when all run in one process.
     MSG msg;
-    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
+    while (PeekMessageW(&msg, dlg, 0, 0, PM_REMOVE))
         DispatchMessageW(&msg);
 
     LOGFONTW lf = {};
