@@ -104,16 +104,16 @@ BLOCK_BODY __attribute__((no_sanitize_address)) void findNulBlocks(const char *s
     uint32_t skip = (uint32_t)((uintptr_t)s & 15);
     const __m128i *blk = (const __m128i *)(s - skip);
     unsigned hits = ((unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(blk), zero)) & laneStarts<W>) >> skip;
-    // The string's bytes before the block in which a NUL was found.
-    uint32_t seen = 0;
-    if (hits == 0) {
-        seen = 16 - skip;
-        while (seen < maxLen &&
-               (hits = (unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(++blk), zero)) & laneStarts<W>) == 0)
-            seen += 16;
+    // Where a block stands is told by its address, not by a count of bytes: near 4 GiB such
+    // a count would wrap and walk on past the bound. at: the string's bytes before the block.
+    const char *end = s + maxLen;
+    size_t at = 0;
+    while (hits == 0 && (const char *)++blk < end) {
+        hits = (unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(blk), zero)) & laneStarts<W>;
+        at = (size_t)((const char *)blk - s);
     }
-    uint32_t n = hits != 0 ? seen + (uint32_t)__builtin_ctz(hits) : maxLen;
-    *i = n < maxLen ? n : maxLen;
+    size_t n = hits != 0 ? at + (size_t)__builtin_ctz(hits) : maxLen;
+    *i = n < maxLen ? (uint32_t)n : maxLen;
 }
 
 // The byte lanes of acc added up, over the W bytes a character's count was added to.

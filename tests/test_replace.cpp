@@ -3,6 +3,7 @@
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -214,6 +215,32 @@ TEST(TextForms, EachIsConvertedAndCountedInItsOwnCharacters)
             }
         }
     }
+}
+
+TEST(TextForms, AUtf32TextJustUnder4GiBIsReadToItsEnd)
+{
+    // Its mark, 0x3FFFFFFE characters "a" and the byte "x", with the NUL a read puts after
+    // it and an unmapped page after that: 4 GiB of addresses, 16 MiB of memory mapped over
+    // and over, so that every index near the top of the 32-bit range is really walked.
+    const size_t chunk = 16u << 20, size = 0xFFFFFFFDu, span = 1ull << 32;
+    int fd = memfd_create("utf32", 0);
+    ASSERT_TRUE(fd >= 0 && ftruncate(fd, chunk) == 0);
+    char *one = (char *)mmap(nullptr, chunk, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ASSERT_NE(MAP_FAILED, one);
+    for (size_t i = 0; i < chunk; i += 4)
+        one[i] = 'a';
+    munmap(one, chunk);
+    char *buf = (char *)mmap(nullptr, span + 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(MAP_FAILED, buf);
+    for (size_t at = 0; at < span; at += chunk)
+        ASSERT_EQ(buf + at, mmap(buf + at, chunk, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0));
+    memcpy(buf, "\xFF\xFE\0\0", 4);
+    buf[size - 1] = 'x';
+    buf[size] = '\0';
+
+    EXPECT_EQ(0x3FFFFFFFu, findNul(buf, size / 4, 4)) << "the search stopped short";
+    munmap(buf, span + 4096);
+    close(fd);
 }
 
 TEST_F(ReplaceStr, SelfOverlappingOldIsCountedAsItIsReplaced)
