@@ -11,10 +11,17 @@ static void convertRead(HWND owner, const char *buf, uint32_t size, const wchar_
 {
     char *result = NULL;
     uint32_t len = 0;
-    if (!convertText(buf, size, inSep, outSep, &result, &len))
-        showReport(NULL, "File Conversion Error", "Error", IconError);
-    else
+    switch (convertText(buf, size, inSep, outSep, &result, &len)) {
+    case TextOk:
         writeOutput(owner, outPath, result, len);
+        break;
+    case TextHasNul:
+        showReport(NULL, "File Conversion Error:\nInput file holds a NUL character!", "Error", IconError);
+        break;
+    default:
+        showReport(NULL, "File Conversion Error", "Error", IconError);
+        break;
+    }
     free(result);
 }
 

@@ -37,16 +37,15 @@ static uint32_t countOccur(const char *src, uint32_t srcLen, const char *oldS, u
 }
 
 int replaceChars(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
-                 uint32_t newLen, uint32_t w, char **out, uint32_t *outLen)
+                 uint32_t newLen, uint32_t w, uint32_t limit, char **out, uint32_t *outLen)
 {
     uint32_t count = countOccur(src, srcLen, oldS, oldLen, w);
 
-    // Sized in 64 bits so that a result too long for a 32-bit count of bytes, its
-    // terminator included, is refused, not wrapped.
+    // Sized in 64 bits, so that a result too long is refused before anything is allocated.
     int64_t resLen = (int64_t)srcLen + (int64_t)count * ((int64_t)newLen - (int64_t)oldLen);
     free(*out);
     *out = NULL;
-    if (resLen * w > (int64_t)UINT32_MAX - w)
+    if (resLen * w >= limit)
         return 0;
     char *res = (char *)malloc((size_t)(resLen + 1) * w);
     if (res == NULL)
@@ -58,15 +57,22 @@ int replaceChars(const char *src, uint32_t srcLen, const char *oldS, uint32_t ol
     return 1;
 }
 
+// Measures the source as replaceStr does; when it cannot, tells the user and returns 0.
+static int measureSrc(const char *src, uint32_t *len)
+{
+    if (measureStr(src, MAX_MEASURE, len) >= 0)
+        return 1;
+    showReport(NULL, "Failed to read input properly!\nThis could be because it is simply too large.", "Error",
+               IconError);
+    return 0;
+}
+
 int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
 {
     uint32_t srcLen = 0, oldLen = 0, newLen = 0;
 
     // A failed measurement leaves its length at 0, which ends the call below.
-    if (measureStr(src, MAX_MEASURE, &srcLen) < 0) {
-        showReport(NULL, "Failed to read input properly!\nThis could be because it is simply too large.",
-                   "Error", IconError);
-    }
+    measureSrc(src, &srcLen);
     if (measureStr(oldS, MAX_MEASURE, &oldLen) < 0) {
         showReport(NULL, "Program Error!\nPlease notify the developer: replaceStr oldS error.",
                    "Error", IconError);
@@ -77,8 +83,9 @@ int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
     }
     if (srcLen == 0 || oldLen == 0 || newLen == 0)
         return 0;
+    // A result whose size, with its terminator, no 32-bit count holds is refused.
     uint32_t resLen = 0;
-    return replaceChars(src, srcLen, oldS, oldLen, newS, newLen, 1, out, &resLen);
+    return replaceChars(src, srcLen, oldS, oldLen, newS, newLen, 1, UINT32_MAX, out, &resLen);
 }
 
 // A separator of one or two 8-bit characters, as characters of form: their count.
@@ -93,22 +100,26 @@ static uint32_t formSep(int form, const char *sep, char *out)
 int convertText(const char *buf, uint32_t size, const char *inSep, const char *outSep, char **out, uint32_t *outLen)
 {
     int form = textForm(buf, size);
-    if (form == FormBytes)
-        return replaceStr(buf, inSep, outSep, out) && measureStr(*out, MAX_MEASURE, outLen) >= 0;
-
-    uint32_t w = formWidth(form), whole = size / w, resLen = 0;
+    uint32_t w = formWidth(form), whole = size / w, tail = size - whole * w;
+    // Where the text ends: 8-bit text is measured as every string is, wider text by its
+    // characters.
+    uint32_t len = 0;
+    if (w > 1)
+        len = findNul(buf, whole, w);
+    else if (!measureSrc(buf, &len))
+        return TextNone;
+    // A text that ends before the file does would be written short.
+    if (len < whole)
+        return TextHasNul;
+    if (len == 0)
+        return TextNone;  // an empty file
     char oldS[8], newS[8];
-    uint32_t oldLen = formSep(form, inSep, oldS), newLen = formSep(form, outSep, newS);
-    // The mark is the text's first character, so the text is never empty. A NUL character
-    // ends it, as the NUL byte ends 8-bit text; bytes too few for a character follow it.
-    uint32_t len = findNul(buf, whole, w);
-    uint32_t tail = len == whole ? size - whole * w : 0;
-    if (oldLen == 0 || newLen == 0 || !replaceChars(buf, len, oldS, oldLen, newS, newLen, w, out, &resLen))
-        return 0;
-    // Within what 8-bit text may come to, as measured there.
-    if ((uint64_t)resLen * w + tail >= MAX_MEASURE)
-        return 0;
+    uint32_t oldLen = formSep(form, inSep, oldS), newLen = formSep(form, outSep, newS), resLen = 0;
+    // Within what a measured string may hold; bytes too few for a character follow the text.
+    if (oldLen == 0 || newLen == 0 ||
+        !replaceChars(buf, len, oldS, oldLen, newS, newLen, w, MAX_MEASURE - tail, out, &resLen))
+        return TextNone;
     memcpy(*out + resLen * w, buf + whole * w, tail);
     *outLen = resLen * w + tail;
-    return 1;
+    return TextOk;
 }

@@ -43,19 +43,16 @@ inline std::string refBytes(const std::vector<uint32_t> &chars, RefForm f)
     return b;
 }
 
-// The file with each inSep replaced by outSep, left to right, in its characters, up to its
-// first NUL character; the bytes after the last whole character follow unless a NUL ended
-// the text. False for an empty text, of which nothing is made.
-inline bool refConvert(const std::string &file, const std::string &inSep, const std::string &outSep, std::string *out)
+// The file with each inSep replaced by outSep, left to right, in its characters; the bytes
+// after the last whole character follow. 1 when made; 0 for an empty text, of which nothing
+// is made; 2, nothing made, when a NUL character among them would end the text early.
+inline int refConvert(const std::string &file, const std::string &inSep, const std::string &outSep, std::string *out)
 {
     RefForm f = refForm(file);
     std::string tail;
     std::vector<uint32_t> chars = refChars(file, f, &tail), result;
-    auto nul = std::find(chars.begin(), chars.end(), 0u);
-    if (nul != chars.end()) {
-        chars.erase(nul, chars.end());
-        tail.clear();
-    }
+    if (std::find(chars.begin(), chars.end(), 0u) != chars.end())
+        return 2;
     std::vector<uint32_t> oldS(inSep.begin(), inSep.end()), newS(outSep.begin(), outSep.end());
     for (size_t p = 0; p < chars.size();) {
         bool at = chars.size() - p >= oldS.size() && std::equal(oldS.begin(), oldS.end(), chars.begin() + p);

@@ -218,6 +218,17 @@ TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
     ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
     EXPECT_EQ(std::string("\xFF\xFE" "1\0\n\0" "\x0A\x01\n\0", 10), readBytes(dos));
 
+    // The same in UTF-16 LE without a mark: 8-bit text holding NUL bytes, refused whole.
+    writeBytes(wide, std::string("1\0\r\0\n\0", 6));
+    press(IDC_CONVERT);
+    box = waitBox("Error");
+    ASSERT_NE((HWND)NULL, box) << "no error box";
+    EXPECT_EQ("File Conversion Error:\nInput file holds a NUL character!", windowText(GetDlgItem(box, kBoxText)));
+    EXPECT_EQ((HWND)NULL, GetWindow(box, GW_OWNER));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+    EXPECT_EQ(std::string("\xFF\xFE" "1\0\n\0" "\x0A\x01\n\0", 10), readBytes(dos)) << "the output was touched";
+
     press(IDC_EXIT);
     EXPECT_EQ(0u, exitCode());
 }

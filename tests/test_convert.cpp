@@ -25,6 +25,7 @@ HWND const kOwner = (HWND)(INT_PTR)0x5150;
 const MessageReport kNoOpen = {kOwner, "Could not open the input file!", "Error", IconError};
 const MessageReport kTooLarge = {nullptr, "File Conversion Error:\nInput file too large!", "Error", IconError};
 const MessageReport kConvError = {nullptr, "File Conversion Error", "Error", IconError};
+const MessageReport kHasNul = {nullptr, "File Conversion Error:\nInput file holds a NUL character!", "Error", IconError};
 const MessageReport kNoCreate = {kOwner, "Could not create the output file!", "Error", IconError};
 const MessageReport kSuccess = {nullptr, "File converted successfully!", "Success", IconInfo};
 const MessageReport kNoRead = {kOwner, "Could not read the input file!", "Error", IconError};
@@ -133,14 +134,6 @@ TEST_F(ConvertFile, InputWithoutTheSeparatorIsCopied)
     writeBytes(in, "one line\twithout \xe9 an end");
     convert(SEP_WINDOWS, SEP_UNIX);
     EXPECT_EQ("one line\twithout \xe9 an end", readBytes(out));
-    EXPECT_EQ(only(kSuccess), reports);
-}
-
-TEST_F(ConvertFile, StopsAtTheFirstNul)
-{
-    writeBytes(in, std::string("a\nb\0c\nd", 7));
-    convert(SEP_UNIX, SEP_WINDOWS);
-    EXPECT_EQ("a\r\nb", readBytes(out));
     EXPECT_EQ(only(kSuccess), reports);
 }
 
@@ -295,6 +288,7 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
         const char *outText;
         std::string names;
         bool onShare = false;  // its folder on the network share
+        std::string input = "1\r\n2\r\n";
     } cases[] = {
         // replace, and whether it moved the old first; moving the backup back, the new file in; removing either
         {"nothing fails", {{}, false, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean},
@@ -311,15 +305,16 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
         {"a lock that clears", {{share, 3}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
         {"a lock on removing the backup", {{}, false, {}, {}, {share, 3}}, "old", kSuccess, "1\n2\n", clean},
         {"a lock on a new output", {{}, false, {}, {share, 3}, {}}, nullptr, kSuccess, "1\n2\n", clean},
+        {"a NUL in the input", {{}, false, {}, {}, {}}, "old", kHasNul, "old", clean, false, std::string("1\r\n\0", 4)},
     };
     realReplace = (decltype(realReplace))substituteImport("kernel32.dll", "ReplaceFileW", (void *)fakeReplace);
     realMove = (decltype(realMove))substituteImport("kernel32.dll", "MoveFileW", (void *)fakeMove);
     realDelete = (decltype(realDelete))substituteImport("kernel32.dll", "DeleteFileW", (void *)fakeDelete);
     ASSERT_TRUE(realReplace && realMove && realDelete) << "the program does not import them";
-    writeBytes(in, "1\r\n2\r\n");
     char n = 'a';
     for (const Case &c : cases) {
         clearReports();
+        writeBytes(in, c.input);
         // 259 characters, the most a path box takes, in a folder of 245: the side files' names
         // are longer than the output's and reach past MAX_PATH.
         const std::string &at = c.onShare ? shareDir : dir;
@@ -396,18 +391,26 @@ TEST_F(ConvertFile, InputHeldOpenForWritingElsewhereCannotBeOpened)
     EXPECT_FALSE(fileExists(out));
 }
 
-TEST_F(ConvertFile, EmptyOrNulFirstInputCreatesNothing)
+TEST_F(ConvertFile, EmptyInputOrANulInItCreatesNothing)
 {
     writeBytes(in, "");
     convert(SEP_UNIX, SEP_WINDOWS);
     EXPECT_EQ(only(kConvError), reports);
     EXPECT_FALSE(fileExists(out));
 
-    clearReports();
-    writeBytes(in, std::string("\0a\nb\n", 5));
-    convert(SEP_UNIX, SEP_WINDOWS);
-    EXPECT_EQ(only(kConvError), reports);
-    EXPECT_FALSE(fileExists(out));
+    // A NUL first, inside a log of some MiB before its last line, or last; and "one", "two"
+    // in UTF-16 LE without a mark.
+    std::string log;
+    while (log.size() < (5u << 20))
+        log += "a line of the log\n";
+    for (const std::string &text : {std::string("\0a\nb\n", 5), log + '\0' + "the last line\n", std::string("a\nb\0", 5),
+                                    std::string("o\0n\0e\0\r\0\n\0t\0w\0o\0", 16)}) {
+        clearReports();
+        writeBytes(in, text);
+        convert(SEP_UNIX, SEP_WINDOWS);
+        EXPECT_EQ(only(kHasNul), reports) << text.size();
+        EXPECT_FALSE(fileExists(out)) << text.size();
+    }
 }
 
 TEST_F(ConvertFile, FilesOf4GiBOrJustBelowAreRefused)

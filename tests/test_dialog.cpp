@@ -320,12 +320,17 @@ TEST_F(MainDialog, ConvertUsesTheTypedPathsAndCheckedFormats)
     EXPECT_EQ("a\r\nb\r\n", readBytes(dir + "out.txt"));
     const MessageReport ok = {nullptr, "File converted successfully!", "Success", IconInfo};
     EXPECT_EQ(std::vector<MessageReport>{ok}, reports);
-    // The conversion's own boxes that belong to the dialog are owned by it.
+    // The conversion's own boxes that belong to the dialog are owned by it; the others have no owner.
     clearReports();
     setText(IDC_INPUT_PATH, dir + "absent.txt");
     command(IDC_CONVERT);
+    writeBytes(dir + "with a NUL.txt", std::string("a\r\0b\r", 5));
+    setText(IDC_INPUT_PATH, dir + "with a NUL.txt");
+    command(IDC_CONVERT);
     const MessageReport noOpen = {dlg, "Could not open the input file!", "Error", IconError};
-    EXPECT_EQ(std::vector<MessageReport>{noOpen}, reports);
+    const MessageReport hasNul = {nullptr, "File Conversion Error:\nInput file holds a NUL character!", "Error", IconError};
+    EXPECT_EQ(std::vector<MessageReport>({noOpen, hasNul}), reports);
+    EXPECT_EQ("a\r\nb\r\n", readBytes(dir + "out.txt"));
 }
 
 TEST_F(MainDialog, ATypedPathOfTheLongestLengthIsConvertedExactly)

@@ -166,8 +166,9 @@ std::string encodeText(int form, const std::u32string &text)
 TEST(TextForms, EachIsConvertedAndCountedInItsOwnCharacters)
 {
     // Characters whose bytes look like separators' (U+010A, U+010D, U+0A0D, U+0D0A), a
-    // surrogate pair, bytes too few for a character, a NUL character, the mark alone, and a
-    // text long enough for the block kernels, its separators at every place in a block.
+    // surrogate pair, bytes too few for a character, a NUL character inside and last, the mark
+    // alone, and a text long enough for the block kernels, its separators at every place in a
+    // block.
     std::u32string longText;
     const char32_t *const pieces[] = {U"\r\n", U"\n", U"\r", U"\u010A", U"\u0D0A", U"x", U"\U0001F600", U"\r\r\n"};
     for (uint32_t n = 0, rng = 5; n < 30000; n++) {
@@ -182,11 +183,15 @@ TEST(TextForms, EachIsConvertedAndCountedInItsOwnCharacters)
         {U"\U0001F600\r\n\U0001F600\n", 0},
         {U"odd\r\ntail\r", 3},
         {std::u32string(U"a\r\n\0b\r\n", 7), 1},
+        {std::u32string(U"a\r\n\0", 4), 0},
         {U"", 0},
         {longText, 0},
     };
-    // A UTF-8 mark leaves a text 8-bit (U+010A is C4 8A there).
-    std::vector<std::string> files = {"\xEF\xBB\xBF" "a\xC4\x8A\r\nb\n\rc"};
+    // A UTF-8 mark leaves a text 8-bit (U+010A is C4 8A there); so does the lack of a mark, and
+    // then a NUL byte anywhere, as in UTF-16 LE, ends it early.
+    std::vector<std::string> files = {"\xEF\xBB\xBF" "a\xC4\x8A\r\nb\n\rc", std::string("\0a\r\nb", 5),
+                                      std::string("a\r\n\0b\n", 6), std::string("a\r\nb\0", 5), std::string(3, '\0'),
+                                      std::string("o\0n\0e\0\r\0\n\0t\0w\0o\0", 16)};
     for (const auto &row : rows) {
         for (int form = 0; form < 4; form++) {
             // After the characters, the first bytes of an LF, which with the NUL after the
@@ -205,11 +210,11 @@ TEST(TextForms, EachIsConvertedAndCountedInItsOwnCharacters)
         for (const char *inSep : seps) {
             for (const char *outSep : seps) {
                 std::string expected;
-                bool made = refConvert(file, inSep, outSep, &expected);
+                int made = refConvert(file, inSep, outSep, &expected);
                 char *res = nullptr;
                 uint32_t len = 0;
-                EXPECT_EQ(made, convertText(file.c_str(), (uint32_t)file.size(), inSep, outSep, &res, &len) == 1);
-                EXPECT_TRUE(!made || std::string(res, len) == expected)
+                EXPECT_EQ(made, convertText(file.c_str(), (uint32_t)file.size(), inSep, outSep, &res, &len));
+                EXPECT_TRUE(made != TextOk || std::string(res, len) == expected)
                     << (int)inSep[0] << " to " << (int)outSep[0];
                 free(res);
             }
@@ -239,6 +244,11 @@ TEST(TextForms, AUtf32TextJustUnder4GiBIsReadToItsEnd)
     buf[size] = '\0';
 
     EXPECT_EQ(0x3FFFFFFFu, findNul(buf, size / 4, 4)) << "the search stopped short";
+    // Far past what a result may hold: refused before anything is built.
+    char *out = nullptr;
+    uint32_t len = 0;
+    EXPECT_EQ(TextNone, convertText(buf, size, "\r", "\n", &out, &len));
+    EXPECT_EQ(nullptr, out);
     munmap(buf, span + 4096);
     close(fd);
 }
