@@ -1,14 +1,14 @@
 #include "blocks.h"
+#include "encoding.h"
 #include "format.h"
-#include "form.h"
 
 void countSeps(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uint32_t *cr)
 {
-    int form = textForm(buf, size);
-    uint32_t w = formWidth(form);
+    int enc = textEncoding(buf, size);
+    uint32_t w = encodingWidth(enc);
     char crChar[4], lfChar[4];
-    formChar(form, '\r', crChar);
-    formChar(form, '\n', lfChar);
+    encodeChar(enc, '\r', crChar);
+    encodeChar(enc, '\n', lfChar);
     // CRs, LFs after something and CR LF pairs: the three kinds follow from these.
     uint32_t nCr = 0, nLf = 0, nPair = 0;
     countPairParts(buf, size / w, crChar, lfChar, w, &nCr, &nLf, &nPair);

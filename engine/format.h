@@ -1,4 +1,4 @@
-// Line-ending conventions and their separators.
+// Line-ending conventions (FileFormat) and their separators; encodings are encoding.h's.
 #ifndef PELLMARK_FORMAT_H
 #define PELLMARK_FORMAT_H
 
@@ -17,7 +17,7 @@ enum class FileFormat {
 #define SEP_MAC "\r"
 
 // Counts CR LF pairs, LFs after a character other than CR and CRs without an LF after them
-// in the file buf[0..size), in its own characters (text.h); the character after the last
+// in the file buf[0..size), in its own characters (encoding.h); the character after the last
 // one counts as NUL. An LF at index 0 follows no character and is not counted.
 void countSeps(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uint32_t *cr);
 

@@ -2,7 +2,7 @@
 #include <string.h>
 
 #include "blocks.h"
-#include "form.h"
+#include "encoding.h"
 #include "measure.h"
 #include "replace.h"
 #include "report.h"
@@ -88,19 +88,19 @@ int replaceStr(const char *src, const char *oldS, const char *newS, char **out)
     return replaceChars(src, srcLen, oldS, oldLen, newS, newLen, 1, UINT32_MAX, out, &resLen);
 }
 
-// A separator of one or two 8-bit characters, as characters of form: their count.
-static uint32_t formSep(int form, const char *sep, char *out)
+// A separator of one or two 8-bit characters, as characters in enc: their count.
+static uint32_t encodeSep(int enc, const char *sep, char *out)
 {
     uint32_t n = 0;
     for (; n < 2 && sep[n] != '\0'; n++)
-        formChar(form, sep[n], out + n * formWidth(form));
+        encodeChar(enc, sep[n], out + n * encodingWidth(enc));
     return n;
 }
 
 int convertText(const char *buf, uint32_t size, const char *inSep, const char *outSep, char **out, uint32_t *outLen)
 {
-    int form = textForm(buf, size);
-    uint32_t w = formWidth(form), whole = size / w, tail = size - whole * w;
+    int enc = textEncoding(buf, size);
+    uint32_t w = encodingWidth(enc), whole = size / w, tail = size - whole * w;
     // Where the text ends: 8-bit text is measured as every string is, wider text by its
     // characters.
     uint32_t len = 0;
@@ -114,7 +114,7 @@ int convertText(const char *buf, uint32_t size, const char *inSep, const char *o
     if (len == 0)
         return TextNone;  // an empty file
     char oldS[8], newS[8];
-    uint32_t oldLen = formSep(form, inSep, oldS), newLen = formSep(form, outSep, newS), resLen = 0;
+    uint32_t oldLen = encodeSep(enc, inSep, oldS), newLen = encodeSep(enc, outSep, newS), resLen = 0;
     // Within what a measured string may hold; bytes too few for a character follow the text.
     if (oldLen == 0 || newLen == 0 ||
         !replaceChars(buf, len, oldS, oldLen, newS, newLen, w, MAX_MEASURE - tail, out, &resLen))

@@ -25,7 +25,7 @@ enum TextResult {
 };
 
 // Converts the file buf[0..size), followed by a NUL byte, replacing every inSep by outSep
-// (separator strings, as "\r\n") in the text's own characters (form.h), the form and its
+// (separator strings, as "\r\n") in the text's own characters (encoding.h), its encoding and
 // mark kept. Returns TextOk with *out the result (malloc'd) and *outLen its bytes, or why
 // nothing was built. *out starts null; the caller frees it either way.
 int convertText(const char *buf, uint32_t size, const char *inSep, const char *outSep, char **out, uint32_t *outLen);
