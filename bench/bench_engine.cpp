@@ -84,7 +84,7 @@ void runCountSeps(void *)
     countSeps(src, (uint32_t)size, &crlf, &lf, &cr);
     sink = lf;
 }
-void runCountByte(void *) { sink = countChar(src, (uint32_t)size, "\n", 1); }
+void runCountByte(void *) { sink = charOps(1)->countChar(src, (uint32_t)size, "\n"); }
 
 // One direction of conversion: its source, separators and result.
 struct Job {
@@ -104,7 +104,7 @@ void runReplace(void *arg)
 }
 void copyInto(Job *j, char *out)
 {
-    copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), 1, out);
+    charOps(1)->copyReplace(j->src, j->srcLen, j->oldS, (uint32_t)strlen(j->oldS), j->newS, (uint32_t)strlen(j->newS), out);
     sink = (size_t)out[j->resLen / 2];
 }
 // The copy with replacing alone, into a fresh buffer of the result's size.

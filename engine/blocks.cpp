@@ -2,24 +2,102 @@
 
 #include "blocks.h"
 
-// Every kernel does whole 16-byte blocks from *i on and leaves *i at the first byte it has
-// not settled (a character found, or the first of those too few for a block); the plain loop
-// after it goes on from there, and where there is no kernel it does all the work. Kernels
-// count in bytes, from the text's first character, so a block's lanes are its characters
-// of w bytes.
-struct Kernels {
-    void (*findChar)(const char *s, uint32_t len, const char *c, uint32_t w, uint32_t *i);
-    void (*findNul)(const char *s, uint32_t maxLen, uint32_t w, uint32_t *i);
-    uint32_t (*countChar)(const char *s, uint32_t len, const char *c, uint32_t w, uint32_t *i);
-    uint32_t (*countPair)(const char *s, uint32_t len, const char *a, const char *b, uint32_t w, uint32_t *i);
-    void (*countPairParts)(const char *s, uint32_t len, const char *a, const char *b, uint32_t w, uint32_t *i,
-                           uint32_t *cA, uint32_t *cB, uint32_t *cAB);
-    // Here *i is the source position and *o the result's.
-    void (*copyReplace)(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                        const char *newS, uint32_t newLen, uint32_t w, char *dst, uint32_t *i, uint32_t *o);
-};
+int occursAt(const char *p, const char *s, uint32_t n)
+{
+    for (uint32_t i = 0; i < n; i++) {
+        if (p[i] != s[i])
+            return 0;
+    }
+    return 1;
+}
 
-static const Kernels noKernels = {};
+// The plain loops, on byte positions that step a character at a time. Each also finishes
+// what a block kernel leaves: the text from where it stopped.
+
+template <int W>
+static inline int same(const char *p, const char *c)
+{
+    for (int k = 0; k < W; k++) {
+        if (p[k] != c[k])
+            return 0;
+    }
+    return 1;
+}
+
+static const char nulChar[4] = {0, 0, 0, 0};
+
+template <int W>
+static uint32_t findCharPlain(const char *s, uint32_t from, uint32_t len, const char *c)
+{
+    uint32_t i = from * W, n = len * W;
+    while (i < n && !same<W>(s + i, c))
+        i += W;
+    return i / W;
+}
+
+template <int W>
+static uint32_t findNulPlain(const char *s, uint32_t maxLen)
+{
+    return findCharPlain<W>(s, 0, maxLen, nulChar);
+}
+
+template <int W>
+static uint32_t countCharPlain(const char *s, uint32_t len, const char *c)
+{
+    uint32_t cnt = 0;
+    for (uint32_t i = 0, n = len * W; i < n; i += W)
+        cnt += same<W>(s + i, c);
+    return cnt;
+}
+
+template <int W>
+static uint32_t countPairsPlain(const char *s, uint32_t len, const char *a, const char *b)
+{
+    uint32_t cnt = 0;
+    for (uint32_t i = 0, n = len * W; i + W < n; i += W)
+        cnt += same<W>(s + i, a) && same<W>(s + i + W, b);
+    return cnt;
+}
+
+template <int W>
+static void countPairPartsPlain(const char *s, uint32_t len, const char *a, const char *b, uint32_t *nA, uint32_t *nB,
+                                uint32_t *nAB)
+{
+    uint32_t cA = 0, cB = 0, cAB = 0;
+    for (uint32_t i = 0, n = len * W; i < n; i += W) {
+        int isA = same<W>(s + i, a);
+        int isB = same<W>(i + W < n ? s + i + W : nulChar, b);
+        cA += isA;
+        cB += isB;
+        cAB += isA & isB;
+    }
+    *nA = cA;
+    *nB = cB;
+    *nAB = cAB;
+}
+
+template <int W>
+static void copyReplacePlain(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
+                             uint32_t newLen, char *dst)
+{
+    uint32_t i = 0, o = 0, n = srcLen * W, oldBytes = oldLen * W, newBytes = newLen * W;
+    while (i < n) {
+        if (n - i >= oldBytes && occursAt(src + i, oldS, oldBytes)) {
+            memcpy(dst + o, newS, newBytes);
+            i += oldBytes;
+            o += newBytes;
+        } else {
+            memcpy(dst + o, src + i, W);
+            i += W;
+            o += W;
+        }
+    }
+    memset(dst + o, 0, W);
+}
+
+#define PLAIN_OPS(W) \
+    {W, findCharPlain<W>, findNulPlain<W>, countCharPlain<W>, countPairsPlain<W>, countPairPartsPlain<W>, copyReplacePlain<W>}
+static const CharOps plainOps[3] = {PLAIN_OPS(1), PLAIN_OPS(2), PLAIN_OPS(4)};
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -32,8 +110,7 @@ static const Kernels noKernels = {};
 #else
 #define BLOCK_KERNEL __attribute__((target("sse2"), section(".blocks")))
 #endif
-// An instance of a function template lands in .text whatever section it names: the bodies
-// for each width are templates inlined into the one kernel that picks among them.
+// Inlined into the kernels below; never a function of its own.
 #define BLOCK_BODY __attribute__((target("sse2"), always_inline)) static inline
 
 static int sse2Present(void)
@@ -72,20 +149,42 @@ BLOCK_BODY __m128i splat(const char *c)
 template <int W>
 static constexpr unsigned laneStarts = W == 1 ? 0xFFFF : W == 2 ? 0x5555 : 0x1111;
 
+// The byte lanes of acc added up, over the W bytes a character's count was added to.
 template <int W>
-BLOCK_BODY void findCharBlocks(const char *s, uint32_t len, const char *c, uint32_t *i)
+BLOCK_BODY uint32_t laneSum(__m128i acc)
+{
+    __m128i sum = _mm_sad_epu8(acc, _mm_setzero_si128());
+    return (uint32_t)(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8))) / W;
+}
+
+// Where a loop keeps several counts, GCC 12 copies them from register to register at every
+// block, which took a fifth off detection's speed: this holds each in its register.
+#define KEEP_IN_REGISTER(v) __asm__("" : "+x"(v))
+
+// How many blocks of step bytes a round takes from the left bytes: no more than 255, so
+// that a byte lane's count cannot overflow.
+BLOCK_BODY uint32_t roundOf(uint32_t left, uint32_t step)
+{
+    return left / step < 255 ? left / step : 255;
+}
+
+// The block kernels. Each does whole 16-byte blocks, counting in bytes from the text's first
+// character, so that a block's lanes are its characters of W bytes; the plain loop does the
+// rest from the first character it has not settled (one found, or the first of those too
+// few for a block).
+
+template <int W>
+BLOCK_BODY uint32_t findCharBlocks(const char *s, uint32_t from, uint32_t len, const char *c)
 {
     const __m128i pat = splat<W>(c);
-    uint32_t p = *i;
-    while (len - p >= 16) {
+    uint32_t p = from * W, n = len * W;
+    while (n - p >= 16) {
         int hits = _mm_movemask_epi8(sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + p)), pat));
-        if (hits != 0) {
-            p += (uint32_t)__builtin_ctz((unsigned)hits);
-            break;
-        }
+        if (hits != 0)
+            return (p + (uint32_t)__builtin_ctz((unsigned)hits)) / W;
         p += 16;
     }
-    *i = p;
+    return findCharPlain<W>(s, p / W, len, c);
 }
 
 // From aligned blocks: an aligned load never crosses into another page, so the bytes it
@@ -95,96 +194,98 @@ BLOCK_BODY void findCharBlocks(const char *s, uint32_t len, const char *c, uint3
 // AddressSanitizer would call those loads out of bounds; the fuzz target holds this kernel
 // to the plain walk on strings that end right before an unmapped page instead.
 template <int W>
-BLOCK_BODY __attribute__((no_sanitize_address)) void findNulBlocks(const char *s, uint32_t maxLen, uint32_t *i)
+BLOCK_BODY __attribute__((no_sanitize_address)) uint32_t findNulBlocks(const char *s, uint32_t maxLen)
 {
     // A bound of 0 reads nothing at all, not even the block the string starts in.
     if (maxLen == 0 || (uintptr_t)s % W != 0)
-        return;
+        return findNulPlain<W>(s, maxLen);
     const __m128i zero = _mm_setzero_si128();
     uint32_t skip = (uint32_t)((uintptr_t)s & 15);
     const __m128i *blk = (const __m128i *)(s - skip);
     unsigned hits = ((unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(blk), zero)) & laneStarts<W>) >> skip;
     // Where a block stands is told by its address, not by a count of bytes: near 4 GiB such
     // a count would wrap and walk on past the bound. at: the string's bytes before the block.
-    const char *end = s + maxLen;
+    const char *end = s + (size_t)maxLen * W;
     size_t at = 0;
     while (hits == 0 && (const char *)++blk < end) {
         hits = (unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(blk), zero)) & laneStarts<W>;
         at = (size_t)((const char *)blk - s);
     }
-    size_t n = hits != 0 ? at + (size_t)__builtin_ctz(hits) : maxLen;
-    *i = n < maxLen ? (uint32_t)n : maxLen;
-}
-
-// The byte lanes of acc added up, over the W bytes a character's count was added to.
-template <int W>
-BLOCK_BODY uint32_t laneSum(__m128i acc)
-{
-    __m128i sum = _mm_sad_epu8(acc, _mm_setzero_si128());
-    return (uint32_t)(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8))) / W;
+    size_t n = hits != 0 ? (at + (size_t)__builtin_ctz(hits)) / W : maxLen;
+    return n < maxLen ? (uint32_t)n : maxLen;
 }
 
 // A compare hit is 0xFF in each of its bytes, i.e. -1: subtracting it counts per byte lane,
 // and the lanes are summed before one can overflow at 255. Four sets of lanes, 64 bytes a
 // round, keep the additions independent of each other.
 template <int W>
-BLOCK_BODY uint32_t countCharBlocks(const char *s, uint32_t len, const char *c, uint32_t *i)
+BLOCK_BODY uint32_t countCharBlocks(const char *s, uint32_t len, const char *c)
 {
-    uint32_t n = 0;
+    uint32_t cnt = 0, i = 0, n = len * W;
     const __m128i pat = splat<W>(c), zero = _mm_setzero_si128();
-    while (len - *i >= 64) {
+    while (n - i >= 64) {
         __m128i acc[4] = {zero, zero, zero, zero};
-        for (int k = 0; k < 255 && len - *i >= 64; k++, *i += 64) {
+        for (uint32_t k = roundOf(n - i, 64); k > 0; k--, i += 64) {
             for (int j = 0; j < 4; j++)
-                acc[j] = _mm_sub_epi8(acc[j], sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + *i + 16 * j)), pat));
+                acc[j] = _mm_sub_epi8(acc[j], sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + i + 16 * j)), pat));
         }
         for (int j = 0; j < 4; j++)
-            n += laneSum<W>(acc[j]);
+            cnt += laneSum<W>(acc[j]);
     }
-    return n;
+    return cnt + countCharPlain<W>(s + i, len - i / W, c);
 }
 
 // Counted as in countCharBlocks; each block is compared as itself for a and one character
 // on for b.
 template <int W>
-BLOCK_BODY uint32_t countPairBlocks(const char *s, uint32_t len, const char *a, const char *b, uint32_t *i)
+BLOCK_BODY uint32_t countPairsBlocks(const char *s, uint32_t len, const char *a, const char *b)
 {
-    uint32_t n = 0;
+    uint32_t cnt = 0, i = 0, n = len * W;
     const __m128i patA = splat<W>(a), patB = splat<W>(b), zero = _mm_setzero_si128();
-    while (len - *i >= 32 + W) {
+    while (n - i >= 32 + W) {
         __m128i acc[2] = {zero, zero};
-        for (int k = 0; k < 255 && len - *i >= 32 + W; k++, *i += 32) {
+        for (uint32_t k = roundOf(n - i - W, 32); k > 0; k--, i += 32) {
             for (int j = 0; j < 2; j++) {
-                const char *at = s + *i + 16 * j;
+                const char *at = s + i + 16 * j;
                 __m128i eqA = sameLanes<W>(_mm_loadu_si128((const __m128i *)at), patA);
                 __m128i eqB = sameLanes<W>(_mm_loadu_si128((const __m128i *)(at + W)), patB);
                 acc[j] = _mm_sub_epi8(acc[j], _mm_and_si128(eqA, eqB));
             }
+            KEEP_IN_REGISTER(acc[0]);
+            KEEP_IN_REGISTER(acc[1]);
         }
-        n += laneSum<W>(acc[0]) + laneSum<W>(acc[1]);
+        cnt += laneSum<W>(acc[0]) + laneSum<W>(acc[1]);
     }
-    return n;
+    return cnt + countPairsPlain<W>(s + i, len - i / W, a, b);
 }
 
-// As in countPairBlocks, keeping all three counts.
+// As in countPairsBlocks, keeping all three counts.
 template <int W>
-BLOCK_BODY void countPairPartsBlocks(const char *s, uint32_t len, const char *a, const char *b, uint32_t *i,
-                                              uint32_t *cA, uint32_t *cB, uint32_t *cAB)
+BLOCK_BODY void countPairPartsBlocks(const char *s, uint32_t len, const char *a, const char *b, uint32_t *nA,
+                                     uint32_t *nB, uint32_t *nAB)
 {
+    uint32_t cA = 0, cB = 0, cAB = 0, i = 0, n = len * W;
     const __m128i patA = splat<W>(a), patB = splat<W>(b), zero = _mm_setzero_si128();
-    while (len - *i >= 16 + W) {
+    while (n - i >= 16 + W) {
         __m128i accA = zero, accB = zero, accAB = zero;
-        for (int k = 0; k < 255 && len - *i >= 16 + W; k++, *i += 16) {
-            __m128i eqA = sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + *i)), patA);
-            __m128i eqB = sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + *i + W)), patB);
+        for (uint32_t k = roundOf(n - i - W, 16); k > 0; k--, i += 16) {
+            __m128i eqA = sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + i)), patA);
+            __m128i eqB = sameLanes<W>(_mm_loadu_si128((const __m128i *)(s + i + W)), patB);
             accA = _mm_sub_epi8(accA, eqA);
             accB = _mm_sub_epi8(accB, eqB);
             accAB = _mm_sub_epi8(accAB, _mm_and_si128(eqA, eqB));
+            KEEP_IN_REGISTER(accA);
+            KEEP_IN_REGISTER(accB);
+            KEEP_IN_REGISTER(accAB);
         }
-        *cA += laneSum<W>(accA);
-        *cB += laneSum<W>(accB);
-        *cAB += laneSum<W>(accAB);
+        cA += laneSum<W>(accA);
+        cB += laneSum<W>(accB);
+        cAB += laneSum<W>(accAB);
     }
+    countPairPartsPlain<W>(s + i, len - i / W, a, b, nA, nB, nAB);
+    *nA += cA;
+    *nB += cB;
+    *nAB += cAB;
 }
 
 // Up to 16 bytes of s in a vector, zeros after them.
@@ -291,12 +392,12 @@ BLOCK_BODY void copyBlocks(
 // store. What remains is the plain loop's.
 template <int W>
 BLOCK_BODY void copyReplaceBlocks(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                                           const char *newS, uint32_t newLen, char *dst, uint32_t *i, uint32_t *w)
+                                  const char *newS, uint32_t newLen, char *dst)
 {
     enum { Stage = 4096, Page = 4096 };
     static const char ones[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     if (oldLen > 2 || newLen > 2)
-        return;
+        return copyReplacePlain<W>(src, srcLen, oldS, oldLen, newS, newLen, dst);
     __attribute__((aligned(16))) char mem[Stage + Page + 64];
     Seps c;
     c.first = splat<W>(oldS);
@@ -305,11 +406,11 @@ BLOCK_BODY void copyReplaceBlocks(const char *src, uint32_t srcLen, const char *
     c.newRest = padded(newS + W, (newLen - 1) * W);
     c.keep = _mm_cmpeq_epi8(padded(ones, (newLen - 1) * W), _mm_setzero_si128());
     c.newVec = padded(newS, newLen * W);
-    uint32_t p = *i;
+    uint32_t p = 0, n = srcLen * W;
     // stage[k] is the result's byte at base + k, base 16-aligned in memory; the head bytes
     // before the first one are not the kernel's to write.
-    uint32_t head = (uint32_t)((uintptr_t)(dst + *w) & 15);
-    char *base = dst + *w - head;
+    uint32_t head = (uint32_t)((uintptr_t)dst & 15);
+    char *base = dst - head;
     char *stage = mem;
     uint32_t j = head;
     for (;;) {
@@ -320,9 +421,9 @@ BLOCK_BODY void copyReplaceBlocks(const char *src, uint32_t srcLen, const char *
         _mm_store_si128((__m128i *)(at + 32), _mm_load_si128((const __m128i *)(stage + 32)));
         stage = at;
         if (oldLen == 1)
-            copyBlocks<W>(src, srcLen, &p, stage, &j, Stage, c, 1, newLen);
+            copyBlocks<W>(src, n, &p, stage, &j, Stage, c, 1, newLen);
         else
-            copyBlocks<W>(src, srcLen, &p, stage, &j, Stage, c, 2, newLen);
+            copyBlocks<W>(src, n, &p, stage, &j, Stage, c, 2, newLen);
         if (j < Stage)
             break;
         for (uint32_t k = head; k < 16; k++)
@@ -336,231 +437,73 @@ BLOCK_BODY void copyReplaceBlocks(const char *src, uint32_t srcLen, const char *
     }
     for (uint32_t k = head; k < j; k++)
         base[k] = stage[k];
-    *i = p;
-    *w = (uint32_t)(base + j - dst);
+    copyReplacePlain<W>(src + p, srcLen - p / W, oldS, oldLen, newS, newLen, base + j);
 }
 
-// The kernels, each for characters of w bytes.
-
-BLOCK_KERNEL static void findCharKernel(const char *s, uint32_t len, const char *c, uint32_t w, uint32_t *i)
-{
-    w == 4 ? findCharBlocks<4>(s, len, c, i)
-           : w == 2 ? findCharBlocks<2>(s, len, c, i) : findCharBlocks<1>(s, len, c, i);
-}
-
-BLOCK_KERNEL __attribute__((no_sanitize_address)) static void findNulKernel(const char *s, uint32_t maxLen, uint32_t w,
-                                                                            uint32_t *i)
-{
-    w == 4 ? findNulBlocks<4>(s, maxLen, i) : w == 2 ? findNulBlocks<2>(s, maxLen, i) : findNulBlocks<1>(s, maxLen, i);
-}
-
-BLOCK_KERNEL static uint32_t countCharKernel(const char *s, uint32_t len, const char *c, uint32_t w, uint32_t *i)
-{
-    return w == 4 ? countCharBlocks<4>(s, len, c, i)
-                  : w == 2 ? countCharBlocks<2>(s, len, c, i) : countCharBlocks<1>(s, len, c, i);
-}
-
-BLOCK_KERNEL static uint32_t countPairKernel(const char *s, uint32_t len, const char *a, const char *b, uint32_t w,
-                                             uint32_t *i)
-{
-    return w == 4 ? countPairBlocks<4>(s, len, a, b, i)
-                  : w == 2 ? countPairBlocks<2>(s, len, a, b, i) : countPairBlocks<1>(s, len, a, b, i);
-}
-
-BLOCK_KERNEL static void countPairPartsKernel(const char *s, uint32_t len, const char *a, const char *b, uint32_t w,
-                                              uint32_t *i, uint32_t *cA, uint32_t *cB, uint32_t *cAB)
-{
-    w == 4   ? countPairPartsBlocks<4>(s, len, a, b, i, cA, cB, cAB)
-    : w == 2 ? countPairPartsBlocks<2>(s, len, a, b, i, cA, cB, cAB)
-             : countPairPartsBlocks<1>(s, len, a, b, i, cA, cB, cAB);
-}
-
-BLOCK_KERNEL static void copyReplaceKernel(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen,
-                                           const char *newS, uint32_t newLen, uint32_t w, char *dst, uint32_t *i,
-                                           uint32_t *o)
-{
-    w == 4   ? copyReplaceBlocks<4>(src, srcLen, oldS, oldLen, newS, newLen, dst, i, o)
-    : w == 2 ? copyReplaceBlocks<2>(src, srcLen, oldS, oldLen, newS, newLen, dst, i, o)
-             : copyReplaceBlocks<1>(src, srcLen, oldS, oldLen, newS, newLen, dst, i, o);
-}
-
-static const Kernels blockKernelSet = {findCharKernel, findNulKernel, countCharKernel, countPairKernel,
-                                       countPairPartsKernel, copyReplaceKernel};
+// The block kernels for characters of W bytes, each a plain function: an instance of a
+// template lands in .text whatever section it names.
+#define BLOCK_OPS(W)                                                                                         \
+    BLOCK_KERNEL static uint32_t findChar##W(const char *s, uint32_t from, uint32_t len, const char *c)     \
+    {                                                                                                        \
+        return findCharBlocks<W>(s, from, len, c);                                                           \
+    }                                                                                                        \
+    BLOCK_KERNEL __attribute__((no_sanitize_address)) static uint32_t findNul##W(const char *s, uint32_t maxLen) \
+    {                                                                                                        \
+        return findNulBlocks<W>(s, maxLen);                                                                  \
+    }                                                                                                        \
+    BLOCK_KERNEL static uint32_t countChar##W(const char *s, uint32_t len, const char *c)                    \
+    {                                                                                                        \
+        return countCharBlocks<W>(s, len, c);                                                                \
+    }                                                                                                        \
+    BLOCK_KERNEL static uint32_t countPairs##W(const char *s, uint32_t len, const char *a, const char *b)    \
+    {                                                                                                        \
+        return countPairsBlocks<W>(s, len, a, b);                                                            \
+    }                                                                                                        \
+    BLOCK_KERNEL static void countPairParts##W(const char *s, uint32_t len, const char *a, const char *b,    \
+                                               uint32_t *nA, uint32_t *nB, uint32_t *nAB)                    \
+    {                                                                                                        \
+        countPairPartsBlocks<W>(s, len, a, b, nA, nB, nAB);                                                  \
+    }                                                                                                        \
+    BLOCK_KERNEL static void copyReplace##W(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, \
+                                            const char *newS, uint32_t newLen, char *dst)                    \
+    {                                                                                                        \
+        copyReplaceBlocks<W>(src, srcLen, oldS, oldLen, newS, newLen, dst);                                  \
+    }
+BLOCK_OPS(1)
+BLOCK_OPS(2)
+BLOCK_OPS(4)
+#define BLOCK_ROW(W) {W, findChar##W, findNul##W, countChar##W, countPairs##W, countPairParts##W, copyReplace##W}
+static const CharOps blockOps[3] = {BLOCK_ROW(1), BLOCK_ROW(2), BLOCK_ROW(4)};
 #else
 static int sse2Present(void)
 {
     return 0;
 }
-static const Kernels blockKernelSet = {};
+static const CharOps *const blockOps = plainOps;
 #endif
 
-static const Kernels *kernels = NULL;
+// plainOps or blockOps: the one choice between the block kernels and the plain loops. The
+// kernels need SSE2, which the processor is asked for once (every x86_64 processor has it).
+static const CharOps *opsSet = NULL;
 
-// The one choice between the block kernels and the plain loops alone: the kernels need
-// SSE2, which the processor is asked for once (every x86_64 processor has it).
-static const Kernels *pick(int on)
+static const CharOps *pick(int on)
 {
-    kernels = on && sse2Present() ? &blockKernelSet : &noKernels;
-    return kernels;
+    opsSet = on && sse2Present() ? blockOps : plainOps;
+    return opsSet;
 }
 
-static const Kernels *use(void)
+const CharOps *charOps(uint32_t width)
 {
-    return kernels != NULL ? kernels : pick(1);
+    const CharOps *set = opsSet != NULL ? opsSet : pick(1);
+    return &set[width == 4 ? 2 : width - 1];
 }
 
 int blockKernels(void)
 {
-    return use() == &blockKernelSet;
+    return charOps(1) != &plainOps[0];
 }
 
 void setBlockKernels(int on)
 {
     pick(on);
-}
-
-int occursAt(const char *p, const char *s, uint32_t n)
-{
-    for (uint32_t i = 0; i < n; i++) {
-        if (p[i] != s[i])
-            return 0;
-    }
-    return 1;
-}
-
-// The plain loops, on byte positions that step a character at a time.
-
-template <int W>
-static inline int same(const char *p, const char *c)
-{
-    for (int k = 0; k < W; k++) {
-        if (p[k] != c[k])
-            return 0;
-    }
-    return 1;
-}
-
-template <int W>
-static uint32_t findCharIn(const char *s, uint32_t from, uint32_t len, const char *c)
-{
-    uint32_t i = from * W, n = len * W;
-    if (use()->findChar)
-        use()->findChar(s, n, c, W, &i);
-    while (i < n && !same<W>(s + i, c))
-        i += W;
-    return i / W;
-}
-
-template <int W>
-static uint32_t findNulIn(const char *s, uint32_t maxLen)
-{
-    static const char nul[4] = {0, 0, 0, 0};
-    uint32_t i = 0, n = maxLen * W;
-    if (use()->findNul)
-        use()->findNul(s, n, W, &i);
-    while (i < n && !same<W>(s + i, nul))
-        i += W;
-    return i / W;
-}
-
-template <int W>
-static uint32_t countCharIn(const char *s, uint32_t len, const char *c)
-{
-    uint32_t cnt = 0, i = 0, n = len * W;
-    if (use()->countChar)
-        cnt = use()->countChar(s, n, c, W, &i);
-    for (; i < n; i += W)
-        cnt += same<W>(s + i, c);
-    return cnt;
-}
-
-template <int W>
-static uint32_t countPairIn(const char *s, uint32_t len, const char *a, const char *b)
-{
-    uint32_t cnt = 0, i = 0, n = len * W;
-    if (use()->countPair)
-        cnt = use()->countPair(s, n, a, b, W, &i);
-    for (; i + W < n; i += W)
-        cnt += same<W>(s + i, a) && same<W>(s + i + W, b);
-    return cnt;
-}
-
-template <int W>
-static void countPairPartsIn(const char *s, uint32_t len, const char *a, const char *b, uint32_t *nA, uint32_t *nB,
-                             uint32_t *nAB)
-{
-    static const char nul[4] = {0, 0, 0, 0};
-    uint32_t cA = 0, cB = 0, cAB = 0, i = 0, n = len * W;
-    if (use()->countPairParts)
-        use()->countPairParts(s, n, a, b, W, &i, &cA, &cB, &cAB);
-    for (; i < n; i += W) {
-        int isA = same<W>(s + i, a);
-        int isB = same<W>(i + W < n ? s + i + W : nul, b);
-        cA += isA;
-        cB += isB;
-        cAB += isA & isB;
-    }
-    *nA = cA;
-    *nB = cB;
-    *nAB = cAB;
-}
-
-template <int W>
-static void copyReplaceIn(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
-                          uint32_t newLen, char *dst)
-{
-    uint32_t i = 0, w = 0, n = srcLen * W, oldBytes = oldLen * W, newBytes = newLen * W;
-    if (use()->copyReplace)
-        use()->copyReplace(src, n, oldS, oldLen, newS, newLen, W, dst, &i, &w);
-    while (i < n) {
-        if (n - i >= oldBytes && occursAt(src + i, oldS, oldBytes)) {
-            memcpy(dst + w, newS, newBytes);
-            i += oldBytes;
-            w += newBytes;
-        } else {
-            memcpy(dst + w, src + i, W);
-            i += W;
-            w += W;
-        }
-    }
-    memset(dst + w, 0, W);
-}
-
-// Each loop for the width asked for; every width has its own instance, so that the 8-bit
-// text's loops are what they would be alone.
-
-uint32_t findChar(const char *s, uint32_t from, uint32_t len, const char *c, uint32_t w)
-{
-    return w == 4 ? findCharIn<4>(s, from, len, c)
-                  : w == 2 ? findCharIn<2>(s, from, len, c) : findCharIn<1>(s, from, len, c);
-}
-
-uint32_t findNul(const char *s, uint32_t maxLen, uint32_t w)
-{
-    return w == 4 ? findNulIn<4>(s, maxLen) : w == 2 ? findNulIn<2>(s, maxLen) : findNulIn<1>(s, maxLen);
-}
-
-uint32_t countChar(const char *s, uint32_t len, const char *c, uint32_t w)
-{
-    return w == 4 ? countCharIn<4>(s, len, c) : w == 2 ? countCharIn<2>(s, len, c) : countCharIn<1>(s, len, c);
-}
-
-uint32_t countPair(const char *s, uint32_t len, const char *a, const char *b, uint32_t w)
-{
-    return w == 4 ? countPairIn<4>(s, len, a, b) : w == 2 ? countPairIn<2>(s, len, a, b) : countPairIn<1>(s, len, a, b);
-}
-
-void countPairParts(const char *s, uint32_t len, const char *a, const char *b, uint32_t w, uint32_t *nA, uint32_t *nB,
-                    uint32_t *nAB)
-{
-    w == 4 ? countPairPartsIn<4>(s, len, a, b, nA, nB, nAB)
-           : w == 2 ? countPairPartsIn<2>(s, len, a, b, nA, nB, nAB) : countPairPartsIn<1>(s, len, a, b, nA, nB, nAB);
-}
-
-void copyReplace(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
-                 uint32_t newLen, uint32_t w, char *dst)
-{
-    w == 4 ? copyReplaceIn<4>(src, srcLen, oldS, oldLen, newS, newLen, dst)
-           : w == 2 ? copyReplaceIn<2>(src, srcLen, oldS, oldLen, newS, newLen, dst)
-                    : copyReplaceIn<1>(src, srcLen, oldS, oldLen, newS, newLen, dst);
 }

@@ -5,13 +5,13 @@
 void countSeps(const char *buf, uint32_t size, uint32_t *crlf, uint32_t *lf, uint32_t *cr)
 {
     int enc = textEncoding(buf, size);
-    uint32_t w = encodingWidth(enc);
+    const CharOps *ops = charOps(encodingWidth(enc));
     char crChar[4], lfChar[4];
     encodeChar(enc, '\r', crChar);
     encodeChar(enc, '\n', lfChar);
     // CRs, LFs after something and CR LF pairs: the three kinds follow from these.
     uint32_t nCr = 0, nLf = 0, nPair = 0;
-    countPairParts(buf, size / w, crChar, lfChar, w, &nCr, &nLf, &nPair);
+    ops->countPairParts(buf, size / ops->width, crChar, lfChar, &nCr, &nLf, &nPair);
     *crlf = nPair;
     *lf = nLf - nPair;
     *cr = nCr - nPair;

@@ -6,7 +6,7 @@
 // Looks at no more than maxLen characters; a missing terminator there is a failure.
 static HRESULT measureWorker(const char *str, uint32_t maxLen, uint32_t *len)
 {
-    uint32_t n = findNul(str, maxLen, 1);
+    uint32_t n = charOps(1)->findNul(str, maxLen);
     if (n == maxLen)
         return E_INVALIDARG;
     *len = n;

@@ -1,4 +1,4 @@
-// Replacing every occurrence of one string by another.
+// Replacing every occurrence of one string by another, and converting a file's text.
 #ifndef PELLMARK_REPLACE_H
 #define PELLMARK_REPLACE_H
 
@@ -11,13 +11,6 @@
 // or 0 with *out null when the result is too long for 32 bits or cannot be allocated.
 int replaceStr(const char *src, const char *oldS, const char *newS, char **out);
 
-// The same on characters of w bytes (1, 2 or 4), src holding srcLen of them, oldS oldLen
-// and newS newLen: frees *out and returns 1 with *out the result, a NUL character after
-// it, and *outLen its characters; or 0 with *out null, also when the result would take
-// limit bytes or more.
-int replaceChars(const char *src, uint32_t srcLen, const char *oldS, uint32_t oldLen, const char *newS,
-                 uint32_t newLen, uint32_t w, uint32_t limit, char **out, uint32_t *outLen);
-
 enum TextResult {
     TextNone = 0,   // nothing can be built: an empty file, or a result too large
     TextOk = 1,
@@ -25,9 +18,9 @@ enum TextResult {
 };
 
 // Converts the file buf[0..size), followed by a NUL byte, replacing every inSep by outSep
-// (separator strings, as "\r\n") in the text's own characters (encoding.h), its encoding and
-// mark kept. Returns TextOk with *out the result (malloc'd) and *outLen its bytes, or why
-// nothing was built. *out starts null; the caller frees it either way.
+// (separator strings, as "\r\n") in the text's own characters (encoding.h), its encoding
+// and mark kept. Returns TextOk with *out the result (malloc'd) and *outLen its bytes, or
+// why nothing was built. *out starts null; the caller frees it either way.
 int convertText(const char *buf, uint32_t size, const char *inSep, const char *outSep, char **out, uint32_t *outLen);
 
 #endif

@@ -92,7 +92,7 @@ TEST(CountSeps, LongRunsAndEveryBlockEdge)
     EXPECT_COUNTS(35000u, 0u, 0u, repeat("\r\n", 35000));
     // Replacing sizes its result with this count: short by one summing round, a longer newS
     // would overflow the result, while a shorter one hides the fault in a roomier buffer.
-    EXPECT_EQ(35000u, countPair(repeat("\r\n", 35000).data(), 70000, "\r", "\n", 1));
+    EXPECT_EQ(35000u, charOps(1)->countPairs(repeat("\r\n", 35000).data(), 70000, "\r", "\n"));
     // A pair split across every possible block edge, and a CR ending the buffer there.
     for (size_t at = 0; at < 40; at++) {
         std::string s(at, 'x');

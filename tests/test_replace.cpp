@@ -120,8 +120,8 @@ TEST_F(ReplaceStr, LongTextsAndEveryBlockEdge)
             // The copy alone, into a result at every place within a 16-byte block.
             std::string buf(want.size() + 17, '?');
             for (size_t at = 0; at < 16; at++) {
-                copyReplace(text.c_str(), (uint32_t)text.size(), oldS, (uint32_t)strlen(oldS), newS,
-                            (uint32_t)strlen(newS), 1, &buf[at]);
+                charOps(1)->copyReplace(text.c_str(), (uint32_t)text.size(), oldS, (uint32_t)strlen(oldS), newS,
+                                        (uint32_t)strlen(newS), &buf[at]);
                 EXPECT_TRUE(buf.compare(at, want.size() + 1, want.c_str(), want.size() + 1) == 0) << at;
             }
         }
@@ -243,7 +243,7 @@ TEST(TextForms, AUtf32TextJustUnder4GiBIsReadToItsEnd)
     buf[size - 1] = 'x';
     buf[size] = '\0';
 
-    EXPECT_EQ(0x3FFFFFFFu, findNul(buf, size / 4, 4)) << "the search stopped short";
+    EXPECT_EQ(0x3FFFFFFFu, charOps(4)->findNul(buf, size / 4)) << "the search stopped short";
     // Far past what a result may hold: refused before anything is built.
     char *out = nullptr;
     uint32_t len = 0;

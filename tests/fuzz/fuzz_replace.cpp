@@ -91,7 +91,7 @@ void checkMeasure(const uint8_t *data, size_t size)
             want++;
         for (int blocks = 1; blocks >= 0; blocks--) {
             setBlockKernels(blocks);
-            if (findNul(s, chars, w) != want)
+            if (charOps(w)->findNul(s, chars) != want)
                 abort();
         }
     }
