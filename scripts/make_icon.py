@@ -1,15 +1,20 @@
 #!/usr/bin/env python3
 """Draws res/pellmark.ico: a page of text with a blue line-return arrow.
 
-Three 8-bit (256-colour) images, 48, 32 and 16 pixels, drawn from one vector
-picture in a 48-unit square, supersampled and mapped to a fixed palette.
+Every image is drawn from one vector picture in a 48-unit square, supersampled:
+32-bit images with alpha at each size Windows shows an icon at 100 to 200%
+(the 256-pixel one stored as PNG, as Vista and later read it), and 8-bit
+(256-colour) ones at 48, 32 and 16 pixels for Windows 2000 and XP, mapped to a
+fixed palette.
 """
 import math
 import os
 import struct
 import sys
+import zlib
 
-SIZES = (48, 32, 16)
+SIZES = (256, 64, 48, 40, 32, 24, 20, 16)  # 32-bit with alpha
+OLD_SIZES = (48, 32, 16)                  # 8-bit
 SS = 4  # samples per pixel side
 
 PAGE = (0xFF, 0xFF, 0xFF)
@@ -81,10 +86,11 @@ def nearest(pal, c):
     return min(range(len(pal)), key=lambda i: sum((pal[i][k] - c[k]) ** 2 for k in range(3)))
 
 
-def render(size, pal, cache):
-    pixels, mask = [], []
+def coverage(size):
+    """Each pixel's colour averaged over the samples the picture covers, and how many it covers."""
+    rows = []
     for row in range(size):
-        prow, mrow = [], []
+        out = []
         for col in range(size):
             acc, hits = [0, 0, 0], 0
             for sy in range(SS):
@@ -96,11 +102,20 @@ def render(size, pal, cache):
                         hits += 1
                         for k in range(3):
                             acc[k] += c[k]
+            out.append((tuple(int(round(a / hits)) for a in acc) if hits else (0, 0, 0), hits))
+        rows.append(out)
+    return rows
+
+
+def render(size, pal, cache):
+    pixels, mask = [], []
+    for crow in coverage(size):
+        prow, mrow = [], []
+        for c, hits in crow:
             if hits * 2 < SS * SS:
                 prow.append(0)
                 mrow.append(1)
             else:
-                c = tuple(int(round(a / hits)) for a in acc)
                 if c not in cache:
                     cache[c] = nearest(pal, c)
                 prow.append(cache[c])
@@ -108,6 +123,41 @@ def render(size, pal, cache):
         pixels.append(prow)
         mask.append(mrow)
     return pixels, mask
+
+
+def rgba(size):
+    """Rows of (r, g, b, a): alpha from how much of the pixel the picture covers."""
+    return [[c + (hits * 255 // (SS * SS),) for c, hits in crow] for crow in coverage(size)]
+
+
+def and_mask(rows):
+    """The AND mask's rows, bottom up: set where a pixel is wholly transparent."""
+    stride = ((len(rows) + 31) // 32) * 4
+    out = b''
+    for row in reversed(rows):
+        bits = bytearray(stride)
+        for i, px in enumerate(row):
+            if px[3] == 0:
+                bits[i // 8] |= 0x80 >> (i % 8)
+        out += bits
+    return out
+
+
+def dib32(size):
+    rows = rgba(size)
+    out = bytearray(struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0))
+    for row in reversed(rows):
+        for r, g, b, a in row:
+            out += bytes((b, g, r, a))
+    return bytes(out + and_mask(rows))
+
+
+def png(size):
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF)
+    raw = b''.join(b'\0' + bytes(v for px in row for v in px) for row in rgba(size))
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
 
 
 def dib(size, pal, pixels, mask):
@@ -132,15 +182,16 @@ def main():
     dest = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'res', 'pellmark.ico')
     pal = palette()
     cache = {}
-    images = [dib(s, pal, *render(s, pal, cache)) for s in SIZES]
+    images = [(s, 32, png(s) if s == 256 else dib32(s)) for s in SIZES]
+    images += [(s, 8, dib(s, pal, *render(s, pal, cache))) for s in OLD_SIZES]
     head = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     entries = b''
-    for s, img in zip(SIZES, images):
-        entries += struct.pack('<BBBBHHII', s % 256, s % 256, 0, 0, 1, 8, len(img), offset)
+    for s, bits, img in images:
+        entries += struct.pack('<BBBBHHII', s % 256, s % 256, 0, 0, 1, bits, len(img), offset)
         offset += len(img)
     with open(dest, 'wb') as f:
-        f.write(head + entries + b''.join(images))
+        f.write(head + entries + b''.join(img for _, _, img in images))
 
 
 if __name__ == '__main__':

@@ -228,16 +228,23 @@ def check_icons(res):
     reserved, kind, count = struct.unpack_from('<HHH', data, 0)
     check('icon group header', (reserved, kind), (0, 1))
     entries = [struct.unpack_from('<BBBBHHIH', data, 6 + 14 * i) for i in range(count)]
-    check('icon images', [(e[0], e[1], e[5]) for e in entries], [(48, 48, 8), (32, 32, 8), (16, 16, 8)])
+    # 32-bit with alpha at every size Windows shows at 100 to 200%, 256 for Explorer's views;
+    # 8-bit for Windows 2000 and XP at 256 colours.
+    check('icon images', [(e[0] or 256, e[5]) for e in entries],
+          [(s, 32) for s in (256, 64, 48, 40, 32, 24, 20, 16)] + [(48, 8), (32, 8), (16, 8)])
     for w, h, _, _, _, bits, size, ident in entries:
         img = res.get(RT_ICON, {}).get(ident)
         check('icon %d exists' % ident, img is not None, True)
         if img:
             raw = img[0][1]
             check('icon %d size' % ident, len(raw), size)
-            hdr = struct.unpack_from('<IiiHH', raw, 0)
-            check('icon %d bitmap' % ident, (hdr[1], hdr[2], hdr[4]), (w or 256, 2 * (h or 256), 8))
-    check('icon images stored', len(res.get(RT_ICON, {})), 3)
+            if raw.startswith(b'\x89PNG\r\n\x1a\n'):
+                # As Vista and later read it: a PNG of 8-bit RGBA.
+                check('icon %d PNG' % ident, struct.unpack_from('>IIBB', raw, 16), (w or 256, h or 256, 8, 6))
+            else:
+                hdr = struct.unpack_from('<IiiHH', raw, 0)
+                check('icon %d bitmap' % ident, (hdr[1], hdr[2], hdr[4]), (w or 256, 2 * (h or 256), bits))
+    check('icon images stored', len(res.get(RT_ICON, {})), 11)
 
 
 def check_manifest(res, arch):

@@ -697,18 +697,44 @@ std::string iconSizes(HWND dlg)
     return sizes;
 }
 
+// The sides of the image of the program's icon that Windows picks for cx by cy: when they
+// differ, the picture is stretched to fit.
+std::string pickedImage(int cx, int cy)
+{
+    HRSRC group = FindResourceW(NULL, MAKEINTRESOURCEW(IDI_MAIN), (LPCWSTR)RT_GROUP_ICON);
+    int id = LookupIconIdFromDirectoryEx((BYTE *)LockResource(LoadResource(NULL, group)), TRUE, cx, cy, LR_DEFAULTCOLOR);
+    const BYTE *img = (const BYTE *)LockResource(LoadResource(NULL, FindResourceW(NULL, MAKEINTRESOURCEW(id), (LPCWSTR)RT_ICON)));
+    if (img == NULL)
+        return "none";
+    // A PNG's sides stand big-endian in its header; a bitmap's height counts its mask too.
+    bool png = memcmp(img, "\x89PNG", 4) == 0;
+    uint32_t w = png ? _byteswap_ulong(*(const uint32_t *)(img + 16)) : ((const BITMAPINFOHEADER *)img)->biWidth;
+    uint32_t h = png ? _byteswap_ulong(*(const uint32_t *)(img + 20)) : ((const BITMAPINFOHEADER *)img)->biHeight / 2;
+    return std::to_string(w) + "x" + std::to_string(h) + " ";
+}
+
 // At the scale the test runner sets (96, 120, 144 and 192 DPI, each run on its own), with the
 // icons of the sizes Windows asks for there.
 TEST_F(MainDialog, EveryTextFitsItsControlInItsOwnFont)
 {
     EXPECT_EQ("", overflows(dlg));
-    EXPECT_EQ(std::to_string(GetSystemMetrics(SM_CXSMICON)) + "x" + std::to_string(GetSystemMetrics(SM_CYSMICON)) + " " +
-                  std::to_string(GetSystemMetrics(SM_CXICON)) + "x" + std::to_string(GetSystemMetrics(SM_CYICON)) + " ",
-              iconSizes(dlg));
+    const int small = GetSystemMetrics(SM_CXSMICON), big = GetSystemMetrics(SM_CXICON);
+    const std::string wanted = std::to_string(small) + "x" + std::to_string(small) + " " + std::to_string(big) + "x" +
+                               std::to_string(big) + " ";
+    EXPECT_EQ(wanted, iconSizes(dlg));
+    EXPECT_EQ(wanted, pickedImage(small, small) + pickedImage(big, big)) << "an icon stretched from another size";
     HWND about = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_ABOUT), dlg, AboutDlgProc, 0);
     ASSERT_NE((HWND)NULL, about);
     EXPECT_EQ("", overflows(about));
     DestroyWindow(about);
+}
+
+std::vector<HICON> iconsDestroyed;
+BOOL(WINAPI *realDestroyIcon)(HICON);
+BOOL WINAPI recordDestroyIcon(HICON icon)
+{
+    iconsDestroyed.push_back(icon);
+    return realDestroyIcon(icon);
 }
 
 TEST_F(MainDialog, MovedToAMonitorOfAnotherScaleItKeepsItsFontAndIcons)
@@ -717,6 +743,11 @@ TEST_F(MainDialog, MovedToAMonitorOfAnotherScaleItKeepsItsFontAndIcons)
     // and its dialog manager then lays it out again and gives every control the new dialog
     // font. Wine does neither: both are played here.
     HFONT before = (HFONT)SendDlgItemMessageW(dlg, IDC_INPUT_PATH, WM_GETFONT, 0, 0);
+    const std::vector<HICON> icons = {(HICON)SendMessageW(dlg, WM_GETICON, ICON_SMALL, 0),
+                                      (HICON)SendMessageW(dlg, WM_GETICON, ICON_BIG, 0)};
+    iconsDestroyed.clear();
+    realDestroyIcon = (decltype(realDestroyIcon))substituteImport("user32.dll", "DestroyIcon", (void *)recordDestroyIcon);
+    ASSERT_TRUE(realDestroyIcon != NULL);
     RECT r;
     GetWindowRect(dlg, &r);
     SendMessageW(dlg, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&r);
@@ -732,8 +763,11 @@ TEST_F(MainDialog, MovedToAMonitorOfAnotherScaleItKeepsItsFontAndIcons)
     GetObjectW(font, sizeof(lf), &lf);
     EXPECT_EQ("MS Shell Dlg", utf8(lf.lfFaceName));
     EXPECT_EQ(font, (HFONT)SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_GETFONT, 0, 0));
+    substituteImport("user32.dll", "DestroyIcon", (void *)realDestroyIcon);
     EXPECT_EQ(0u, GetObjectType(before)) << "the font before was not freed";
     EXPECT_EQ("32x32 64x64 ", iconSizes(dlg));
+    // Wine keeps no count of a program's icons that would show one never destroyed.
+    EXPECT_EQ(icons, iconsDestroyed) << "the icons before were not destroyed";
 }
 
 FARPROC(WINAPI *realGetProcAddress)(HMODULE, LPCSTR);
