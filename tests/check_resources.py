@@ -85,10 +85,11 @@ OLD_WINDOWS_IMPORTS = {
     'GDI32.DLL': {'CreateFontIndirectW', 'DeleteObject', 'GetObjectW', 'GetTextMetricsW', 'SelectObject'},
     'KERNEL32.DLL': {
         'CloseHandle', 'CreateFileW', 'DeleteCriticalSection', 'DeleteFileW', 'EnterCriticalSection',
-        'FreeLibrary', 'GetCurrentProcessId', 'GetFileAttributesW', 'GetFileInformationByHandle',
+        'FreeLibrary', 'GetCommandLineW', 'GetCurrentProcessId', 'GetFileAttributesW', 'GetFileInformationByHandle',
         'GetFileSize', 'GetFileType', 'GetFullPathNameW', 'GetLastError', 'GetModuleHandleA', 'GetModuleHandleW',
         'GetProcAddress', 'GetStartupInfoA', 'GetTickCount', 'InitializeCriticalSection',
-        'LeaveCriticalSection', 'LoadLibraryA', 'LoadLibraryW', 'lstrcpyW', 'MoveFileW', 'ReadFile', 'ReplaceFileW', 'SetLastError',
+        'LeaveCriticalSection', 'LoadLibraryA', 'LoadLibraryW', 'LocalFree', 'lstrcmpiW', 'lstrcpyW', 'lstrlenW', 'MoveFileW',
+        'ReadFile', 'ReplaceFileW', 'SetLastError',
         'SetUnhandledExceptionFilter', 'Sleep', 'TlsGetValue', 'VirtualProtect', 'VirtualQuery',
         'WriteFile'},
     'MSVCRT.DLL': {

@@ -75,24 +75,39 @@ protected:
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL));
         RegSetValueExW(key, L"uxtheme", 0, REG_SZ, (const BYTE *)L"native,builtin", sizeof(L"native,builtin"));
         RegCloseKey(key);
-        STARTUPINFOA si;
+        exe = app + "Pellmark.exe";
+        if (startsAtOnce)
+            start();
+    }
+    // Starts the program as Explorer does, args after its name (each with its space first)
+    // and in the current folder cwd, and waits for its dialog.
+    void start(const std::string &args = "", const std::string &cwd = "")
+    {
+        STARTUPINFOW si;
         ZeroMemory(&si, sizeof(si));
         si.cb = sizeof(si);
-        std::string cmd = "\"" + app + "Pellmark.exe\"";
-        ASSERT_TRUE(CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << cmd;
+        std::wstring cmd = wide("\"" + exe + "\"" + args);
+        ASSERT_TRUE(CreateProcessW(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, cwd.empty() ? NULL : wide(cwd).c_str(), &si, &pi))
+            << args;
         started = true;
         ASSERT_TRUE(waitFor([&] { return (mainDlg = findDialog([](HWND h) { return windowText(h) == "Pellmark"; })) != NULL; }))
             << "the main dialog never appeared";
     }
+    // Ends the program, whatever it shows.
+    void stop()
+    {
+        if (!started)
+            return;
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, kTimeoutMs);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        started = false;
+    }
     void TearDown() override
     {
-        if (started) {
-            if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(pi.hProcess, 99);
-            WaitForSingleObject(pi.hProcess, kTimeoutMs);
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
-        }
+        stop();
         EXPECT_FALSE(fileExists(planted)) << "the DLL beside the program was loaded";
         RegDeleteKeyW(HKEY_CURRENT_USER, kOverrides);
         removeTree(dir);
@@ -152,7 +167,8 @@ protected:
         return code;
     }
 
-    std::string dir, planted;
+    std::string dir, planted, exe;
+    bool startsAtOnce = true;
     PROCESS_INFORMATION pi = {};
     bool started = false;
     HWND mainDlg = NULL;
@@ -274,6 +290,58 @@ TEST_F(PellmarkApp, ConvertWithoutFormatsSaysSoAndEscKeepsTheDialog)
 
     press(IDC_EXIT);
     EXPECT_EQ(0u, exitCode());
+}
+
+// Started with the paths Explorer hands over: a file dropped onto Pellmark.exe or a shortcut
+// to it, Send To, Open with.
+class PellmarkHandedAFile : public PellmarkApp {
+protected:
+    PellmarkHandedAFile() { startsAtOnce = false; }
+};
+
+TEST_F(PellmarkHandedAFile, TakesTheFirstPathItIsStartedWith)
+{
+    const std::string unix = dir + "unix.txt", folder = dir + "Привет\\", mac = folder + "Łódź 日本.txt";
+    ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
+    writeBytes(unix, "1\n2\n");
+    writeBytes(mac, "1\r2\r");
+    const std::string longest = dir + std::string(259 - wide(dir).size() - 4, 'p') + ".txt";
+    writeBytes(longest, "1\r\n2\r\n");
+    ASSERT_EQ("1\r\n2\r\n", readBytes(longest)) << "the file system refuses such a long name";
+    const struct {
+        const char *what;
+        std::string args, cwd, in;
+        int format;  // the input format detected, or 0 for the box of a path too long
+    } rows[] = {
+        {"an absolute path", " \"" + unix + "\"", "", unix, IDC_IN_UNIX},
+        {"a relative one in another script, from another folder", " \"Привет\\Łódź 日本.txt\"", dir, mac, IDC_IN_MAC},
+        {"two paths", " " + unix + " \"" + mac + "\"", "", unix, IDC_IN_UNIX},
+        {"259 characters", " \"" + longest + "\"", "", longest, IDC_IN_WINDOWS},
+        {"260 characters", " \"" + longest.substr(0, longest.size() - 4) + "q.txt\"", "", "", 0},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.what);
+        start(r.args, r.cwd);
+        if (HasFatalFailure())
+            return;
+        HWND in = GetDlgItem(mainDlg, IDC_INPUT_PATH);
+        if (r.format != 0) {
+            EXPECT_TRUE(waitState([&] { return windowText(in) == r.in && checked(r.format); }))
+                << windowText(in);
+        } else {
+            HWND box = waitBox("Error");
+            ASSERT_NE((HWND)NULL, box) << "no box";
+            EXPECT_EQ("The chosen path is too long!", windowText(GetDlgItem(box, kBoxText)));
+            EXPECT_EQ(mainDlg, GetWindow(box, GW_OWNER));
+            EXPECT_FALSE(GetWindowLongW(mainDlg, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "drops offered under the box";
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+            EXPECT_EQ("", windowText(in));
+        }
+        PostMessageA(mainDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(0u, exitCode());
+        stop();
+    }
 }
 
 } // namespace

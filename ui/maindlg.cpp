@@ -38,6 +38,10 @@ static void withdrawFormat(HWND dlg, int otherFirst, int chosen)
 
 // Posted once Windows has laid the dialog out at another scale: wParam is the new DPI.
 #define WM_FITSCALE (WM_APP + 1)
+// Posted as the dialog is shown, so that any box it raises has a shown owner: lParam is the
+// path on the command line, kept till then in the dialog's argProp.
+#define WM_TAKEARG (WM_APP + 2)
+static const wchar_t argProp[] = L"PellmarkArg";
 
 // The dialog's "MS Sans Serif" is a bitmap font without font linking: a name in another
 // script would show as boxes. The shell's dialog font is a TrueType face that links to
@@ -121,6 +125,7 @@ static void setBusy(HWND dlg, int delta)
 
 static void onDestroy(HWND dlg)
 {
+    RemovePropW(dlg, argProp);
     HFONT font = (HFONT)RemovePropW(dlg, pathFontProp);
     if (font != NULL)
         DeleteObject(font);
@@ -132,12 +137,15 @@ static void onDestroy(HWND dlg)
     }
 }
 
-static void onInit(HWND dlg)
+// arg: the path the program was started with, or null.
+static void onInit(HWND dlg, const wchar_t *arg)
 {
     fitScale(dlg, getDpiForWindow != NULL ? getDpiForWindow(dlg) : 0);
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     setBusy(dlg, 0);
+    if (arg != NULL)
+        SetPropW(dlg, argProp, (HANDLE)arg);
 }
 
 static void reportTooLong(HWND dlg)
@@ -248,8 +256,18 @@ static void onAbout(HWND dlg)
         showReport(dlg, "About dialog failed!", "Error", IconInfo);
 }
 
+// A path Explorer handed over, dropped or on the command line, as the output or as the input,
+// as if browsed to.
+static void takeHanded(HWND dlg, const wchar_t *path, BOOL asOutput)
+{
+    if (asOutput)
+        SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
+    else
+        takeInput(dlg, path);
+}
+
 // Files dropped from Explorer: the first is taken, onto the output box as the output and
-// anywhere else in the dialog as the input, as if browsed to.
+// anywhere else in the dialog as the input.
 static void onDrop(HWND dlg, HDROP drop)
 {
     wchar_t path[PATH_BUF] = L"";
@@ -263,10 +281,19 @@ static void onDrop(HWND dlg, HDROP drop)
     RECT out;
     GetWindowRect(GetDlgItem(dlg, IDC_OUTPUT_PATH), &out);
     MapWindowPoints(NULL, dlg, (POINT *)&out, 2);
-    if (dragQueryPoint(drop, &pt) && PtInRect(&out, pt))
-        SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
+    takeHanded(dlg, path, dragQueryPoint(drop, &pt) && PtInRect(&out, pt));
+}
+
+// The path the program was started with, as a drop onto the input box; a relative one is
+// taken from the current folder, and its length is known only then.
+static void onArg(HWND dlg, const wchar_t *arg)
+{
+    wchar_t path[PATH_BUF];
+    DWORD n = GetFullPathNameW(arg, PATH_BUF, path, NULL);
+    if (n >= PATH_BUF)
+        reportTooLong(dlg);
     else
-        takeInput(dlg, path);
+        takeHanded(dlg, n != 0 ? path : arg, FALSE);
 }
 
 static void onCommand(HWND dlg, int id)
@@ -302,10 +329,9 @@ static void onCommand(HWND dlg, int id)
 
 INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    (void)lParam;
     switch (msg) {
     case WM_INITDIALOG:
-        onInit(dlg);
+        onInit(dlg, (const wchar_t *)lParam);
         return TRUE;
     case WM_CLOSE:
         EndDialog(dlg, 0);
@@ -321,6 +347,16 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         return FALSE;
     case WM_FITSCALE:
         fitScale(dlg, (UINT)wParam);
+        return TRUE;
+    case WM_SHOWWINDOW:
+        // A dialog box is shown only once its first messages are handled.
+        if (wParam && GetPropW(dlg, argProp) != NULL)
+            PostMessageW(dlg, WM_TAKEARG, 0, (LPARAM)RemovePropW(dlg, argProp));
+        return FALSE;
+    case WM_TAKEARG:
+        setBusy(dlg, 1);
+        onArg(dlg, (const wchar_t *)lParam);
+        setBusy(dlg, -1);
         return TRUE;
 
     case WM_COMMAND:

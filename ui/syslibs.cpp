@@ -11,6 +11,7 @@ void(WINAPI *dragAcceptFiles)(HWND wnd, BOOL accept);
 UINT(WINAPI *dragQueryFile)(HDROP drop, UINT index, wchar_t *path, UINT chars);
 BOOL(WINAPI *dragQueryPoint)(HDROP drop, POINT *pt);
 void(WINAPI *dragFinish)(HDROP drop);
+wchar_t **(WINAPI *commandLineToArgv)(const wchar_t *cmdLine, int *argc);
 
 typedef void (*AnyFn)(void);
 
@@ -55,6 +56,7 @@ int loadSysLibs(void)
     dragAcceptFiles = (void(WINAPI *)(HWND, BOOL))procOf(shell, "DragAcceptFiles");
     if (!dragQueryFile || !dragQueryPoint || !dragFinish)
         dragAcceptFiles = NULL;
+    commandLineToArgv = (wchar_t **(WINAPI *)(const wchar_t *, int *))procOf(shell, "CommandLineToArgvW");
     if (initCommonControlsEx && getOpenFileName && getSaveFileName && commDlgExtendedError)
         return 1;
     showReport(NULL, "This version of Windows lacks the common controls or dialogs Pellmark needs!",

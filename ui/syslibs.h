@@ -1,5 +1,5 @@
-// The common controls, the common dialogs and the shell's dropping of files, taken from the
-// system folder only.
+// The common controls, the common dialogs, the shell's dropping of files and its command lines,
+// taken from the system folder only.
 #ifndef PELLMARK_SYSLIBS_H
 #define PELLMARK_SYSLIBS_H
 
@@ -23,6 +23,9 @@ extern void(WINAPI *dragAcceptFiles)(HWND wnd, BOOL accept);
 extern UINT(WINAPI *dragQueryFile)(HDROP drop, UINT index, wchar_t *path, UINT chars);
 extern BOOL(WINAPI *dragQueryPoint)(HDROP drop, POINT *pt);
 extern void(WINAPI *dragFinish)(HDROP drop);
+
+// The shell's splitting of a command line into arguments, as every program's is split.
+extern wchar_t **(WINAPI *commandLineToArgv)(const wchar_t *cmdLine, int *argc);
 
 // Keeps the program's own folder and the current one out of the DLL search, then loads the
 // functions above. Returns 1; or, where the system lacks one of the controls or dialogs,
