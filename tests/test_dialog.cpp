@@ -141,10 +141,20 @@ LRESULT CALLBACK asOnWindows(HWND h, UINT msg, WPARAM wParam, LPARAM lParam)
     return CallWindowProcW((WNDPROC)GetPropA(h, "wineProc"), h, msg, wParam, lParam);
 }
 
+// Drops handed to the dialog, and drops it handed back to the shell, which frees them.
+int dropsMade, dropsFinished;
+void(WINAPI *realDragFinish)(HDROP);
+void WINAPI countDragFinish(HDROP drop)
+{
+    dropsFinished++;
+    realDragFinish(drop);
+}
+
 // Files let go at pt of dlg's client area, as the shell hands them over: a DROPFILES header,
 // then the full paths, wide, each ended, and an empty one.
 void dropAt(HWND dlg, POINT pt, const std::vector<std::string> &paths)
 {
+    dropsMade++;
     const DROPFILES head = {sizeof(DROPFILES), pt, FALSE, TRUE};
     std::wstring all;
     for (const std::string &p : paths)
@@ -445,10 +455,15 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
     const std::string share = makeShareDir();
     ASSERT_FALSE(share.empty()) << "no network share at PELLMARK_SHARE";
     const std::string unix = dir + "unix.txt", mac = dir + "mac.txt", privet = dir + "Привет.txt",
-                      folder = dir + "a folder", shared = share + "on a share.txt";
-    for (const auto &file : {std::make_pair(unix, "1\n2\n"), {mac, "1\r2\r"}, {privet, "1\r\n2\r\n"}, {shared, "1\n2\n"}})
+                      folder = dir + "a folder", shared = share + "on a share.txt",
+                      longest = dir + std::string(259 - dir.size() - 4, 'p') + ".txt";
+    for (const auto &file : {std::make_pair(unix, "1\n2\n"), {mac, "1\r2\r"}, {privet, "1\r\n2\r\n"}, {shared, "1\n2\n"},
+                             {longest, "1\r2\r"}})
         writeBytes(file.first, file.second);
     ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
+    realDragFinish = dragFinish;
+    dragFinish = countDragFinish;
+    dropsMade = dropsFinished = 0;
     EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "the shell is not told the dialog takes drops";
 
     // Inside every box of the dialog, another file is dropped: it must be refused, and the
@@ -477,8 +492,9 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
         {"two files, the first named in Cyrillic", {privet, unix}, GetDlgItem(dlg, IDC_INPUT_PATH), privet, mac,
          "C--|x--", {}},
         {"a folder onto a button", {folder}, GetDlgItem(dlg, IDC_CONVERT), folder, mac, "C--|x--", {alert}},
-        {"300 characters", {dir + std::string(300 - dir.size(), 'p')}, GetDlgItem(dlg, IDC_OUTPUT_PATH), folder, mac,
-         "C--|x--", {tooLong}},
+        {"259 characters", {longest}, GetDlgItem(dlg, IDC_INPUT_PATH), longest, mac, "--C|--x", {}},
+        {"260 characters", {longest.substr(0, longest.size() - 4) + "q.txt"}, GetDlgItem(dlg, IDC_OUTPUT_PATH), longest,
+         mac, "--C|--x", {tooLong}},
         {"from a network share", {shared}, NULL, shared, mac, "-C-|-x-", {}},
     };
     for (const auto &c : cases) {
@@ -499,6 +515,8 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
     command(IDC_CONVERT);
     EXPECT_EQ(shared, text(IDC_INPUT_PATH));
     EXPECT_EQ("1\r\n2\r\n", readBytes(share + "out.txt"));
+    EXPECT_EQ(dropsMade, dropsFinished) << "drops never handed back to the shell";
+    dragFinish = realDragFinish;
     removeTree(share);
 }
 
