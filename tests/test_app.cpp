@@ -308,6 +308,7 @@ TEST_F(PellmarkHandedAFile, TakesTheFirstPathItIsStartedWith)
     const std::string longest = dir + std::string(259 - wide(dir).size() - 4, 'p') + ".txt";
     writeBytes(longest, "1\r\n2\r\n");
     ASSERT_EQ("1\r\n2\r\n", readBytes(longest)) << "the file system refuses such a long name";
+    ASSERT_TRUE(makeShortcut(dir + "notes.lnk", mac));
     const struct {
         const char *what;
         std::string args, cwd, in;
@@ -318,6 +319,7 @@ TEST_F(PellmarkHandedAFile, TakesTheFirstPathItIsStartedWith)
         {"two paths", " " + unix + " \"" + mac + "\"", "", unix, IDC_IN_UNIX},
         {"259 characters", " \"" + longest + "\"", "", longest, IDC_IN_WINDOWS},
         {"260 characters", " \"" + longest.substr(0, longest.size() - 4) + "q.txt\"", "", "", 0},
+        {"a shortcut", " " + dir + "notes.lnk", "", mac, IDC_IN_MAC},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.what);

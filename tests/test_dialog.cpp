@@ -461,6 +461,7 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
                              {longest, "1\r2\r"}})
         writeBytes(file.first, file.second);
     ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
+    ASSERT_TRUE(makeShortcut(dir + "notes.lnk", privet));
     realDragFinish = dragFinish;
     dragFinish = countDragFinish;
     dropsMade = dropsFinished = 0;
@@ -492,10 +493,12 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
         {"two files, the first named in Cyrillic", {privet, unix}, GetDlgItem(dlg, IDC_INPUT_PATH), privet, mac,
          "C--|x--", {}},
         {"a folder onto a button", {folder}, GetDlgItem(dlg, IDC_CONVERT), folder, mac, "C--|x--", {alert}},
-        {"259 characters", {longest}, GetDlgItem(dlg, IDC_INPUT_PATH), longest, mac, "--C|--x", {}},
+        {"a shortcut onto the output box", {dir + "notes.lnk"}, GetDlgItem(dlg, IDC_OUTPUT_PATH), folder, privet,
+         "C--|x--", {}},
+        {"259 characters", {longest}, GetDlgItem(dlg, IDC_INPUT_PATH), longest, privet, "--C|--x", {}},
         {"260 characters", {longest.substr(0, longest.size() - 4) + "q.txt"}, GetDlgItem(dlg, IDC_OUTPUT_PATH), longest,
-         mac, "--C|--x", {tooLong}},
-        {"from a network share", {shared}, NULL, shared, mac, "-C-|-x-", {}},
+         privet, "--C|--x", {tooLong}},
+        {"from a network share", {shared}, NULL, shared, privet, "-C-|-x-", {}},
     };
     for (const auto &c : cases) {
         clearReports();

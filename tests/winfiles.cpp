@@ -1,5 +1,7 @@
 #include "winfiles.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -189,5 +191,22 @@ bool makeSymlink(const std::string &link, const std::string &target)
     bool made = from != NULL && to != NULL && spawn(argv, TRUE) == 0;
     HeapFree(GetProcessHeap(), 0, from);
     HeapFree(GetProcessHeap(), 0, to);
+    return made;
+}
+
+bool makeShortcut(const std::string &lnk, const std::string &target)
+{
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    IShellLinkW *link = NULL;
+    IPersistFile *file = NULL;
+    bool made = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void **)&link)) &&
+                SUCCEEDED(link->SetPath(wide(target).c_str())) &&
+                SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file)) &&
+                SUCCEEDED(file->Save(wide(lnk).c_str(), TRUE));
+    if (file != NULL)
+        file->Release();
+    if (link != NULL)
+        link->Release();
+    CoUninitialize();
     return made;
 }

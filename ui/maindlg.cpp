@@ -7,6 +7,7 @@
 #include "format.h"
 #include "report.h"
 #include "resource.h"
+#include "shortcut.h"
 #include "syslibs.h"
 
 // Paths are UTF-16 from the boxes and file dialogs to the engine: through the code page a
@@ -123,8 +124,14 @@ static void setBusy(HWND dlg, int delta)
         dragAcceptFiles(dlg, busy == 0);
 }
 
+// COM, for the shell's shortcuts, once for the dialog's thread and as long as it lives.
+static int comStarted;
+
 static void onDestroy(HWND dlg)
 {
+    if (comStarted)
+        coUninitialize();
+    comStarted = 0;
     RemovePropW(dlg, argProp);
     HFONT font = (HFONT)RemovePropW(dlg, pathFontProp);
     if (font != NULL)
@@ -140,6 +147,8 @@ static void onDestroy(HWND dlg)
 // arg: the path the program was started with, or null.
 static void onInit(HWND dlg, const wchar_t *arg)
 {
+    // Apartment-threaded, as the file dialogs want it.
+    comStarted = coInitializeEx != NULL && SUCCEEDED(coInitializeEx(NULL, COINIT_APARTMENTTHREADED));
     fitScale(dlg, getDpiForWindow != NULL ? getDpiForWindow(dlg) : 0);
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
@@ -257,9 +266,18 @@ static void onAbout(HWND dlg)
 }
 
 // A path Explorer handed over, dropped or on the command line, as the output or as the input,
-// as if browsed to.
+// as if browsed to. A shortcut is taken as the file it points to, as the file dialogs take it.
 static void takeHanded(HWND dlg, const wchar_t *path, BOOL asOutput)
 {
+    // One character more than a box holds: a target cut there is too long either way.
+    wchar_t target[PATH_BUF + 1];
+    if (shortcutTarget(path, target, PATH_BUF + 1)) {
+        if (lstrlenW(target) > PATH_CHARS) {
+            reportTooLong(dlg);
+            return;
+        }
+        path = target;
+    }
     if (asOutput)
         SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);
     else

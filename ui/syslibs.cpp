@@ -12,6 +12,11 @@ UINT(WINAPI *dragQueryFile)(HDROP drop, UINT index, wchar_t *path, UINT chars);
 BOOL(WINAPI *dragQueryPoint)(HDROP drop, POINT *pt);
 void(WINAPI *dragFinish)(HDROP drop);
 wchar_t **(WINAPI *commandLineToArgv)(const wchar_t *cmdLine, int *argc);
+HRESULT(WINAPI *coInitializeEx)(void *reserved, DWORD coInit);
+void(WINAPI *coUninitialize)(void);
+HRESULT(WINAPI *coCreateInstance)(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid, void **obj);
+void(WINAPI *coTaskMemFree)(void *mem);
+BOOL(WINAPI *shGetPathFromIDList)(const ITEMIDLIST *ids, wchar_t *path);
 
 typedef void (*AnyFn)(void);
 
@@ -57,6 +62,17 @@ int loadSysLibs(void)
     if (!dragQueryFile || !dragQueryPoint || !dragFinish)
         dragAcceptFiles = NULL;
     commandLineToArgv = (wchar_t **(WINAPI *)(const wchar_t *, int *))procOf(shell, "CommandLineToArgvW");
+    HMODULE com = LoadLibraryW(L"ole32.dll");
+    coInitializeEx = (HRESULT(WINAPI *)(void *, DWORD))procOf(com, "CoInitializeEx");
+    coUninitialize = (void(WINAPI *)(void))procOf(com, "CoUninitialize");
+    coCreateInstance = (HRESULT(WINAPI *)(REFCLSID, IUnknown *, DWORD, REFIID, void **))procOf(com, "CoCreateInstance");
+    coTaskMemFree = (void(WINAPI *)(void *))procOf(com, "CoTaskMemFree");
+    shGetPathFromIDList = (BOOL(WINAPI *)(const ITEMIDLIST *, wchar_t *))procOf(shell, "SHGetPathFromIDListW");
+    if (!coInitializeEx || !coUninitialize || !coCreateInstance || !coTaskMemFree || !shGetPathFromIDList) {
+        coInitializeEx = NULL;
+        coUninitialize = NULL;
+        coCreateInstance = NULL;
+    }
     if (initCommonControlsEx && getOpenFileName && getSaveFileName && commDlgExtendedError)
         return 1;
     showReport(NULL, "This version of Windows lacks the common controls or dialogs Pellmark needs!",

@@ -1,5 +1,5 @@
 // The common controls, the common dialogs, the shell's dropping of files and its command lines,
-// taken from the system folder only.
+// and COM, taken from the system folder only.
 #ifndef PELLMARK_SYSLIBS_H
 #define PELLMARK_SYSLIBS_H
 
@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 extern BOOL(WINAPI *initCommonControlsEx)(const INITCOMMONCONTROLSEX *icc);
 extern BOOL(WINAPI *getOpenFileName)(OPENFILENAMEW *ofn);
@@ -26,6 +27,13 @@ extern void(WINAPI *dragFinish)(HDROP drop);
 
 // The shell's splitting of a command line into arguments, as every program's is split.
 extern wchar_t **(WINAPI *commandLineToArgv)(const wchar_t *cmdLine, int *argc);
+
+// COM and the shell's item ids, for its shortcuts: null where any of it is missing.
+extern HRESULT(WINAPI *coInitializeEx)(void *reserved, DWORD coInit);
+extern void(WINAPI *coUninitialize)(void);
+extern HRESULT(WINAPI *coCreateInstance)(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid, void **obj);
+extern void(WINAPI *coTaskMemFree)(void *mem);
+extern BOOL(WINAPI *shGetPathFromIDList)(const ITEMIDLIST *ids, wchar_t *path);
 
 // Keeps the program's own folder and the current one out of the DLL search, then loads the
 // functions above. Returns 1; or, where the system lacks one of the controls or dialogs,
