@@ -204,8 +204,11 @@ BLOCK_BODY __attribute__((no_sanitize_address)) uint32_t findNulBlocks(const cha
     const __m128i *blk = (const __m128i *)(s - skip);
     unsigned hits = ((unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(blk), zero)) & laneStarts<W>) >> skip;
     // Where a block stands is told by its address, not by a count of bytes: near 4 GiB such
-    // a count would wrap and walk on past the bound. at: the string's bytes before the block.
-    const char *end = s + (size_t)maxLen * W;
+    // a count would wrap and walk on past the bound. A bound beyond the top of the address
+    // space (measuring a string above 2 GiB in 32 bits) ends there. at: the string's bytes
+    // before the block.
+    size_t bytes = (size_t)maxLen * W, room = UINTPTR_MAX - (uintptr_t)s;
+    const char *end = bytes < room ? s + bytes : (const char *)UINTPTR_MAX;
     size_t at = 0;
     while (hits == 0 && (const char *)++blk < end) {
         hits = (unsigned)_mm_movemask_epi8(sameLanes<W>(_mm_load_si128(blk), zero)) & laneStarts<W>;
