@@ -100,7 +100,8 @@ OLD_WINDOWS_IMPORTS = {
     'USER32.DLL': {
         'CheckRadioButton', 'DialogBoxParamW', 'EnableWindow', 'EndDialog', 'GetDlgItem', 'LoadImageA',
         'MessageBoxA', 'RemovePropW', 'SendDlgItemMessageW', 'SendMessageA', 'SendMessageW', 'SetPropW',
-        'DestroyIcon', 'GetClientRect', 'GetDC', 'GetPropW', 'GetSystemMetrics', 'GetWindowRect', 'MapWindowPoints',
+        'DestroyIcon', 'GetClientRect', 'GetDC', 'GetPropW', 'GetSystemMetrics', 'GetWindowLongW', 'GetWindowRect',
+        'IsWindowEnabled', 'MapWindowPoints', 'SetWindowLongW',
         'PostMessageW', 'PtInRect', 'ReleaseDC'},
 }
 

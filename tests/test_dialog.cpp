@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <set>
+
 #include "dialogs.h"
 #include "record.h"
 #include "report.h"
@@ -225,7 +227,9 @@ protected:
         command(IDC_INPUT_BROWSE);
     }
     // Checked states of the six format buttons, in and out, as "in|out" with one char each:
-    // C checked, - unchecked enabled, x unchecked disabled (X checked disabled).
+    // C checked, - unchecked enabled, x unchecked disabled (X checked disabled); then, should
+    // Tab and the arrow keys not reach an enabled control by the dialog manager's own rules,
+    // which ones.
     std::string formats()
     {
         std::string s;
@@ -234,6 +238,17 @@ protected:
             if (i == 3)
                 s += '|';
             s += checked(id) ? (enabled(id) ? 'C' : 'X') : (enabled(id) ? '-' : 'x');
+        }
+        std::set<HWND> seen, tabbed;
+        for (HWND h = GetNextDlgTabItem(dlg, NULL, FALSE); h != NULL && tabbed.insert(h).second;
+             h = GetNextDlgTabItem(dlg, h, FALSE)) {
+            for (HWND g = h; g != NULL && seen.insert(g).second;)
+                g = GetNextDlgGroupItem(dlg, g, FALSE);
+        }
+        for (int id = IDC_INPUT_PATH; id <= IDC_EXIT; id++) {
+            HWND c = GetDlgItem(dlg, id);
+            if (c != NULL && IsWindowEnabled(c) && !seen.count(c))
+                s += " unreached " + std::to_string(id);
         }
         return s;
     }
@@ -597,6 +612,79 @@ TEST_F(MainDialog, OutputBrowsingFillsThePathAndDetectsNothing)
     EXPECT_EQ(dir + "new.txt", text(IDC_OUTPUT_PATH));
     EXPECT_EQ("---|---", formats());
     EXPECT_TRUE(reports.empty());
+}
+
+// Presses keys as the user does, through the system's input, each down and up, and lets the
+// dialog manager take them as a modal dialog's loop would, until the last is let go. A key
+// is a virtual key, or with text one of its UTF-16 units.
+void pressKeys(HWND dlg, const std::vector<WORD> &vks, const std::wstring &text = L"")
+{
+    std::vector<INPUT> in;
+    auto add = [&](WORD vk, WORD unit, DWORD up) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.wScan = unit;
+        i.ki.dwFlags = up | (unit != 0 ? KEYEVENTF_UNICODE : 0);
+        in.push_back(i);
+    };
+    for (WORD vk : vks) {
+        add(vk, 0, 0);
+        if (vk != VK_SHIFT)
+            add(vk, 0, KEYEVENTF_KEYUP);
+    }
+    for (wchar_t c : text) {
+        add(0, c, 0);
+        add(0, c, KEYEVENTF_KEYUP);
+    }
+    if (!vks.empty() && vks[0] == VK_SHIFT)
+        add(VK_SHIFT, 0, KEYEVENTF_KEYUP);
+    WORD last = in.back().ki.wVk != 0 ? in.back().ki.wVk : VK_PACKET;
+    ASSERT_EQ(in.size(), SendInput((UINT)in.size(), in.data(), sizeof(INPUT)));
+    DWORD start = GetTickCount();
+    for (bool done = false; !done;) {
+        MSG msg;
+        if (!PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            ASSERT_LT(GetTickCount() - start, 60000u) << "the keys never arrived";
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 100, QS_ALLINPUT);
+            continue;
+        }
+        done = msg.message == WM_KEYUP && msg.wParam == last;
+        if (!IsDialogMessageW(dlg, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+TEST_F(MainDialog, EveryStepOfAConversionIsDoneByKeyboardAlone)
+{
+    const MessageReport ok = {nullptr, "File converted successfully!", "Success", IconInfo};
+    const std::string unix = dir + "unix.txt", win = dir + "win.txt", out = dir + "Привет.txt";
+    writeBytes(unix, "1\n2\n");
+    writeBytes(win, "1\r\n2\r\n");
+    SetForegroundWindow(dlg);
+    // After the Alert, with no format chosen: the input path typed over what browsing left,
+    // Tab to the input formats, Down to Unix, Tab to the output path, typed, Tab to the
+    // output formats, Space on Windows, Enter.
+    browseInput(dir + "absent.txt");
+    SetFocus(GetDlgItem(dlg, IDC_INPUT_PATH));
+    pressKeys(dlg, {VK_END});
+    pressKeys(dlg, {VK_SHIFT, VK_HOME}, wide(unix));
+    pressKeys(dlg, {VK_TAB, VK_TAB, VK_DOWN, VK_TAB}, wide(out));
+    pressKeys(dlg, {VK_TAB, VK_TAB, VK_SPACE, VK_RETURN});
+    EXPECT_EQ("xC-|Cx-", formats());
+    EXPECT_EQ("1\r\n2\r\n", readBytes(out));
+    // After detection took Windows from the output formats: Tab from the output path to them
+    // reaches Unix, and Space chooses it.
+    browseInput(win);
+    SetFocus(GetDlgItem(dlg, IDC_OUTPUT_PATH));
+    pressKeys(dlg, {VK_TAB, VK_TAB, VK_SPACE, VK_RETURN});
+    EXPECT_EQ("Cx-|xC-", formats());
+    EXPECT_EQ("1\n2\n", readBytes(out));
+    const MessageReport alert = {dlg, "Couldn't automatically detect text format.\nPlease select one manually.",
+                                 "Alert", IconWarning};
+    EXPECT_EQ(std::vector<MessageReport>({alert, ok, ok}), reports);
 }
 
 TEST_F(MainDialog, EscAndUnknownCommandsAreIgnored)

@@ -37,6 +37,31 @@ static void withdrawFormat(HWND dlg, int otherFirst, int chosen)
         enableItem(dlg, otherFirst + i, i != chosen);
 }
 
+// Tab enters a group of radio buttons only at one with WS_TABSTOP, which a button gains when
+// checked and loses when unchecked: a group with none checked, or whose one stop is disabled,
+// could not be reached by the keyboard at all. As in Windows' own dialogs, the checked button
+// carries its group's stop, or with none checked the first enabled one.
+static void keepTabStops(HWND dlg)
+{
+    static const int groups[2] = {IDC_IN_WINDOWS, IDC_OUT_WINDOWS};
+    for (int first : groups) {
+        HWND stop = NULL;
+        for (int i = 0; i < 3 && stop == NULL; i++) {
+            if (SendDlgItemMessageW(dlg, first + i, BM_GETCHECK, 0, 0) == BST_CHECKED)
+                stop = GetDlgItem(dlg, first + i);
+        }
+        for (int i = 0; i < 3 && stop == NULL; i++) {
+            if (IsWindowEnabled(GetDlgItem(dlg, first + i)))
+                stop = GetDlgItem(dlg, first + i);
+        }
+        for (int i = 0; i < 3; i++) {
+            HWND b = GetDlgItem(dlg, first + i);
+            LONG style = GetWindowLongW(b, GWL_STYLE);
+            SetWindowLongW(b, GWL_STYLE, b == stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+        }
+    }
+}
+
 // Posted once Windows has laid the dialog out at another scale: wParam is the new DPI.
 #define WM_FITSCALE (WM_APP + 1)
 // Posted as the dialog is shown, so that any box it raises has a shown owner: lParam is the
@@ -153,6 +178,7 @@ static void onInit(HWND dlg, const wchar_t *arg)
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     setBusy(dlg, 0);
+    keepTabStops(dlg);
     if (arg != NULL)
         SetPropW(dlg, argProp, (HANDLE)arg);
 }
@@ -375,6 +401,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         setBusy(dlg, 1);
         onArg(dlg, (const wchar_t *)lParam);
         setBusy(dlg, -1);
+        keepTabStops(dlg);
         return TRUE;
 
     case WM_COMMAND:
@@ -382,6 +409,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         setBusy(dlg, 1);
         onCommand(dlg, LOWORD(wParam));
         setBusy(dlg, -1);
+        keepTabStops(dlg);
         return TRUE;
     case WM_DROPFILES:
         // Offered only where the shell has all it takes.
@@ -391,6 +419,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
             setBusy(dlg, 1);
             onDrop(dlg, (HDROP)wParam);
             setBusy(dlg, -1);
+            keepTabStops(dlg);
         }
         dragFinish((HDROP)wParam);
         return TRUE;

@@ -22,14 +22,15 @@ shown() {
 }
 shown Pellmark
 # Without a window manager the keys go to the window under the pointer. The input box has
-# the focus; two tabs reach the output box. Each box shows its path from the start.
+# the focus; three tabs reach the output box, past the browse button and the input formats.
+# Each box shows its path from the start.
 xdotool mousemove $((WIDTH / 2)) $((HEIGHT / 2))
 if [ -n "${IN:-}" ]; then
     # Slowly: a letter that the keyboard lacks goes through a key remapped for it, and Wine,
     # emulated here, must have read each mapping before the next.
-    xdotool type --delay 400 "$(printf '%s\t\t%s' "$IN" "$OUT_PATH")"
+    xdotool type --delay 400 "$(printf '%s\t\t\t%s' "$IN" "$OUT_PATH")"
     # The focus ends on a button, so that no caret stands over a letter.
-    xdotool key Home shift+Tab shift+Tab Home Tab
+    xdotool key Home shift+Tab shift+Tab shift+Tab Home Tab
 fi
 # The pointer goes out of the picture, and comes back for the keys.
 xdotool mousemove 2000 1500
