@@ -30,6 +30,8 @@ MAIN_DIALOG = {
     'rect': (0, 0, 146, 132), 'caption': 'Pellmark', 'font': (8, 'MS Sans Serif'),
     'items': [
         (NONE, 'Button', 'Input File', KID | BS_GROUPBOX | WS_GROUP, (8, 4, 130, 50)),
+        # Never shown: the path box's name for a screen reader.
+        (NONE, 'Static', 'Input file', WS_CHILD | SS_LEFT, (14, 14, 104, 11)),
         (511, 'Edit', '', KID | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, (14, 14, 104, 11)),
         (521, 'Button', '...', KID | BS_PUSHBUTTON | WS_TABSTOP, (120, 14, 12, 10)),
         (NONE, 'Static', 'File Format:', KID | SS_LEFT | WS_GROUP, (14, 30, 44, 8)),
@@ -37,6 +39,7 @@ MAIN_DIALOG = {
         (523, 'Button', 'Unix', KID | BS_AUTORADIOBUTTON, (60, 42, 28, 8)),
         (524, 'Button', 'Mac', KID | BS_AUTORADIOBUTTON, (90, 42, 28, 8)),
         (NONE, 'Button', 'Output File', KID | BS_GROUPBOX | WS_GROUP, (8, 58, 130, 50)),
+        (NONE, 'Static', 'Output file', WS_CHILD | SS_LEFT, (14, 68, 104, 11)),
         (512, 'Edit', '', KID | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, (14, 68, 104, 11)),
         (525, 'Button', '...', KID | BS_PUSHBUTTON | WS_TABSTOP, (120, 68, 12, 10)),
         (NONE, 'Static', 'File Format:', KID | SS_LEFT | WS_GROUP, (14, 84, 44, 8)),

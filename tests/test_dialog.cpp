@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
+#include <map>
 #include <set>
 
 #include "dialogs.h"
@@ -504,7 +506,7 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
     } cases[] = {
         {"onto the input box", {unix}, GetDlgItem(dlg, IDC_INPUT_PATH), unix, "", "-C-|-x-", {}},
         {"onto the output box", {mac}, GetDlgItem(dlg, IDC_OUTPUT_PATH), unix, mac, "-C-|-x-", {}},
-        {"onto a label", {mac}, FindWindowExW(dlg, NULL, L"Static", NULL), mac, mac, "--C|--x", {}},
+        {"onto a label", {mac}, FindWindowExW(dlg, NULL, L"Static", L"File Format:"), mac, mac, "--C|--x", {}},
         {"two files, the first named in Cyrillic", {privet, unix}, GetDlgItem(dlg, IDC_INPUT_PATH), privet, mac,
          "C--|x--", {}},
         {"a folder onto a button", {folder}, GetDlgItem(dlg, IDC_CONVERT), folder, mac, "C--|x--", {alert}},
@@ -685,6 +687,120 @@ TEST_F(MainDialog, EveryStepOfAConversionIsDoneByKeyboardAlone)
     const MessageReport alert = {dlg, "Couldn't automatically detect text format.\nPlease select one manually.",
                                  "Alert", IconWarning};
     EXPECT_EQ(std::vector<MessageReport>({alert, ok, ok}), reports);
+}
+
+// The accessibility service in Wine's place, which answers that it cannot: what the program
+// asked it to name, and anything else it asked.
+struct Annotations : IAccPropServices {
+    std::map<HWND, std::wstring> names;
+    int others = 0;
+
+    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND h, DWORD obj, DWORD child, MSAAPROPID prop, LPCWSTR str) override
+    {
+        if (obj == (DWORD)OBJID_CLIENT && child == CHILDID_SELF && prop == PROPID_ACC_NAME)
+            names[h] = str;
+        else
+            others++;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND h, DWORD obj, DWORD child, const MSAAPROPID *props, int n) override
+    {
+        if (obj == (DWORD)OBJID_CLIENT && child == CHILDID_SELF && n == 1 && props[0] == PROPID_ACC_NAME)
+            names.erase(h);
+        else
+            others++;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **obj) override { return *obj = this, S_OK; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+#define NOT_ASKED { return others++, E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetPropValue(const BYTE *, DWORD, MSAAPROPID, VARIANT) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE SetPropServer(const BYTE *, DWORD, const MSAAPROPID *, int, IAccPropServer *,
+                                            AnnoScope) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE ClearProps(const BYTE *, DWORD, const MSAAPROPID *, int) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND, DWORD, DWORD, MSAAPROPID, VARIANT) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID *, int, IAccPropServer *,
+                                                AnnoScope) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE **, DWORD *) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE DecomposeHwndIdentityString(const BYTE *, DWORD, HWND *, DWORD *, DWORD *) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID *, int, IAccPropServer *,
+                                                 AnnoScope) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE ClearHmenuProps(HMENU, DWORD, const MSAAPROPID *, int) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE ComposeHmenuIdentityString(HMENU, DWORD, BYTE **, DWORD *) override NOT_ASKED
+    HRESULT STDMETHODCALLTYPE DecomposeHmenuIdentityString(const BYTE *, DWORD, HMENU *, DWORD *) override NOT_ASKED
+#undef NOT_ASKED
+} annotations;
+
+decltype(coCreateInstance) realCoCreateInstance;
+HRESULT WINAPI withAnnotations(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid, void **obj)
+{
+    if (IsEqualCLSID(clsid, CLSID_AccPropServices))
+        return *obj = &annotations, S_OK;
+    return realCoCreateInstance(clsid, outer, context, iid, obj);
+}
+
+// What a screen reader says a control is: the name the program annotated, which stands
+// before all else, or the one the control's standard object finds for it.
+std::string accName(HWND c)
+{
+    if (annotations.names.count(c))
+        return utf8(annotations.names[c]);
+    IAccessible *acc = NULL;
+    BSTR name = NULL;
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    // From oleacc.dll itself: its import library defines again an id that uuid does.
+    static auto create = (decltype(&CreateStdAccessibleObject))(void (*)(void))GetProcAddress(
+        LoadLibraryW(L"oleacc.dll"), "CreateStdAccessibleObject");
+    if (create == NULL || FAILED(create(c, OBJID_CLIENT, IID_IAccessible, (void **)&acc)))
+        return "<no object>";
+    acc->get_accName(self, &name);
+    std::string s = name != NULL ? utf8(name) : "<no name>";
+    SysFreeString(name);
+    acc->Release();
+    return s;
+}
+
+TEST_F(MainDialog, EveryControlIsNamedForAScreenReader)
+{
+    DestroyWindow(dlg);
+    realCoCreateInstance = coCreateInstance;
+    coCreateInstance = withAnnotations;
+    dlg = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, 0);
+    const struct {
+        int id;
+        const char *name;
+    } controls[] = {
+        {IDC_INPUT_PATH, "Input file"},
+        {IDC_INPUT_BROWSE, "Browse for the input file"},
+        {IDC_IN_WINDOWS, "Windows, input format"},
+        {IDC_IN_UNIX, "Unix, input format"},
+        {IDC_IN_MAC, "Mac, input format"},
+        {IDC_OUTPUT_PATH, "Output file"},
+        {IDC_OUTPUT_BROWSE, "Browse for the output file"},
+        {IDC_OUT_WINDOWS, "Windows, output format"},
+        {IDC_OUT_UNIX, "Unix, output format"},
+        {IDC_OUT_MAC, "Mac, output format"},
+        {IDC_CONVERT, "Convert"},
+        {IDC_ABOUT, "About"},
+        {IDC_EXIT, "Exit"},
+    };
+    std::string want, got;
+    for (const auto &c : controls) {
+        want += std::to_string(c.id) + " " + c.name + "; ";
+        got += std::to_string(c.id) + " " + accName(GetDlgItem(dlg, c.id)) + "; ";
+    }
+    EXPECT_EQ(want, got);
+    // Taken back as the dialog goes.
+    DestroyWindow(dlg);
+    dlg = NULL;
+    coCreateInstance = realCoCreateInstance;
+    EXPECT_TRUE(annotations.names.empty()) << annotations.names.size() << " names left";
+    EXPECT_EQ(0, annotations.others);
 }
 
 TEST_F(MainDialog, EscAndUnknownCommandsAreIgnored)

@@ -2,6 +2,7 @@
 #include <commdlg.h>
 #include <stddef.h>
 
+#include "access.h"
 #include "convert.h"
 #include "dialogs.h"
 #include "format.h"
@@ -154,6 +155,7 @@ static int comStarted;
 
 static void onDestroy(HWND dlg)
 {
+    unnameControls(dlg);
     if (comStarted)
         coUninitialize();
     comStarted = 0;
@@ -174,6 +176,7 @@ static void onInit(HWND dlg, const wchar_t *arg)
 {
     // Apartment-threaded, as the file dialogs want it.
     comStarted = coInitializeEx != NULL && SUCCEEDED(coInitializeEx(NULL, COINIT_APARTMENTTHREADED));
+    nameControls(dlg);
     fitScale(dlg, getDpiForWindow != NULL ? getDpiForWindow(dlg) : 0);
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);

@@ -16,6 +16,7 @@ HRESULT(WINAPI *coInitializeEx)(void *reserved, DWORD coInit);
 void(WINAPI *coUninitialize)(void);
 HRESULT(WINAPI *coCreateInstance)(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid, void **obj);
 void(WINAPI *coTaskMemFree)(void *mem);
+HMODULE oleacc;
 BOOL(WINAPI *shGetPathFromIDList)(const ITEMIDLIST *ids, wchar_t *path);
 
 typedef void (*AnyFn)(void);
@@ -68,6 +69,8 @@ int loadSysLibs(void)
     coCreateInstance = (HRESULT(WINAPI *)(REFCLSID, IUnknown *, DWORD, REFIID, void **))procOf(com, "CoCreateInstance");
     coTaskMemFree = (void(WINAPI *)(void *))procOf(com, "CoTaskMemFree");
     shGetPathFromIDList = (BOOL(WINAPI *)(const ITEMIDLIST *, wchar_t *))procOf(shell, "SHGetPathFromIDListW");
+    // Where the system lacks it, controls keep the names of their texts.
+    oleacc = LoadLibraryW(L"oleacc.dll");
     if (!coInitializeEx || !coUninitialize || !coCreateInstance || !coTaskMemFree || !shGetPathFromIDList) {
         coInitializeEx = NULL;
         coUninitialize = NULL;

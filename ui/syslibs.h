@@ -1,5 +1,5 @@
 // The common controls, the common dialogs, the shell's dropping of files and its command lines,
-// and COM, taken from the system folder only.
+// COM and the accessibility library, taken from the system folder only.
 #ifndef PELLMARK_SYSLIBS_H
 #define PELLMARK_SYSLIBS_H
 
@@ -28,7 +28,10 @@ extern void(WINAPI *dragFinish)(HDROP drop);
 // The shell's splitting of a command line into arguments, as every program's is split.
 extern wchar_t **(WINAPI *commandLineToArgv)(const wchar_t *cmdLine, int *argc);
 
-// COM and the shell's item ids, for its shortcuts: null where any of it is missing.
+// The accessibility library, for the names screen readers read: null where it is missing.
+extern HMODULE oleacc;
+
+// COM and the shell's item ids, for its shortcuts and the names: null where any is missing.
 extern HRESULT(WINAPI *coInitializeEx)(void *reserved, DWORD coInit);
 extern void(WINAPI *coUninitialize)(void);
 extern HRESULT(WINAPI *coCreateInstance)(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid, void **obj);
