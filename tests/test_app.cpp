@@ -150,6 +150,19 @@ protected:
     {
         return waitDialog([&](HWND h) { return windowText(h) == caption && GetDlgItem(h, kBoxText) != NULL; });
     }
+    // Waits for the box of that caption and presses OK, after checking what it says, whom it
+    // belongs to (an owned box disables the dialog), and that no drop is offered meanwhile.
+    void answerBox(const std::string &caption, const std::string &text, HWND owner)
+    {
+        HWND box = waitBox(caption);
+        ASSERT_NE((HWND)NULL, box) << "no box \"" << caption << "\"";
+        EXPECT_EQ(text, windowText(GetDlgItem(box, kBoxText)));
+        EXPECT_EQ(owner, GetWindow(box, GW_OWNER));
+        EXPECT_EQ(owner == NULL, IsWindowEnabled(mainDlg) != FALSE);
+        EXPECT_FALSE(GetWindowLongW(mainDlg, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "drops offered under the box";
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(waitFor([&] { return !IsWindow(box) && IsWindowEnabled(mainDlg); }));
+    }
     // Types a name into a file dialog and presses OK, as the user would.
     void pickFile(HWND fileDlg, const std::string &path)
     {
@@ -205,12 +218,7 @@ TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
     PostMessageA(GetDlgItem(mainDlg, IDC_OUT_WINDOWS), BM_CLICK, 0, 0);
     ASSERT_TRUE(waitFor([&] { return checked(IDC_OUT_WINDOWS); }));
     press(IDC_CONVERT);
-    HWND box = waitBox("Success");
-    ASSERT_NE((HWND)NULL, box) << "no success box";
-    EXPECT_EQ("File converted successfully!", windowText(GetDlgItem(box, kBoxText)));
-    EXPECT_EQ((HWND)NULL, GetWindow(box, GW_OWNER)) << "the success box has no owner";
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+    answerBox("Success", "File converted successfully!", NULL);
 
     EXPECT_EQ("first\r\nsecond\r\nthird\r\n", readBytes(dos));
     EXPECT_EQ("first\nsecond\nthird\n", readBytes(notes));
@@ -228,21 +236,13 @@ TEST_F(PellmarkApp, ConvertsAFileChosenThroughTheFileDialogs)
     PostMessageA(GetDlgItem(mainDlg, IDC_OUT_UNIX), BM_CLICK, 0, 0);
     ASSERT_TRUE(waitFor([&] { return checked(IDC_OUT_UNIX); }));
     press(IDC_CONVERT);
-    box = waitBox("Success");
-    ASSERT_NE((HWND)NULL, box) << "no success box";
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+    answerBox("Success", "File converted successfully!", NULL);
     EXPECT_EQ(std::string("\xFF\xFE" "1\0\n\0" "\x0A\x01\n\0", 10), readBytes(dos));
 
     // The same in UTF-16 LE without a mark: 8-bit text holding NUL bytes, refused whole.
     writeBytes(wide, std::string("1\0\r\0\n\0", 6));
     press(IDC_CONVERT);
-    box = waitBox("Error");
-    ASSERT_NE((HWND)NULL, box) << "no error box";
-    EXPECT_EQ("File Conversion Error:\nInput file holds a NUL character!", windowText(GetDlgItem(box, kBoxText)));
-    EXPECT_EQ((HWND)NULL, GetWindow(box, GW_OWNER));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+    answerBox("Error", "File Conversion Error:\nInput file holds a NUL character!", NULL);
     EXPECT_EQ(std::string("\xFF\xFE" "1\0\n\0" "\x0A\x01\n\0", 10), readBytes(dos)) << "the output was touched";
 
     press(IDC_EXIT);
@@ -255,14 +255,7 @@ TEST_F(PellmarkApp, MissingFileAsksForAFormatAndTheCloseBoxEnds)
     HWND open = waitFileDialog();
     ASSERT_NE((HWND)NULL, open);
     pickFile(open, dir + "no such file.txt");
-    HWND box = waitBox("Alert");
-    ASSERT_NE((HWND)NULL, box) << "no alert";
-    EXPECT_EQ("Couldn't automatically detect text format.\nPlease select one manually.",
-              windowText(GetDlgItem(box, kBoxText)));
-    EXPECT_EQ(mainDlg, GetWindow(box, GW_OWNER));
-    EXPECT_FALSE(IsWindowEnabled(mainDlg)) << "a box owned by the dialog disables it";
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(box) && IsWindowEnabled(mainDlg); }));
+    answerBox("Alert", "Couldn't automatically detect text format.\nPlease select one manually.", mainDlg);
     EXPECT_FALSE(checked(IDC_IN_WINDOWS) || checked(IDC_IN_UNIX) || checked(IDC_IN_MAC));
 
     PostMessageA(mainDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -273,12 +266,7 @@ TEST_F(PellmarkApp, ConvertWithoutFormatsSaysSoAndEscKeepsTheDialog)
 {
     PostMessageA(mainDlg, WM_COMMAND, IDCANCEL, 0);
     press(IDC_CONVERT);
-    HWND box = waitBox("Error");
-    ASSERT_NE((HWND)NULL, box);
-    EXPECT_EQ("No input format was specified!", windowText(GetDlgItem(box, kBoxText)));
-    EXPECT_EQ(mainDlg, GetWindow(box, GW_OWNER));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+    answerBox("Error", "No input format was specified!", mainDlg);
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(pi.hProcess, 0)) << "Esc must not end the program";
 
     press(IDC_ABOUT);
@@ -327,19 +315,10 @@ TEST_F(PellmarkHandedAFile, TakesTheFirstPathItIsStartedWith)
         if (HasFatalFailure())
             return;
         HWND in = GetDlgItem(mainDlg, IDC_INPUT_PATH);
-        if (r.format != 0) {
-            EXPECT_TRUE(waitState([&] { return windowText(in) == r.in && checked(r.format); }))
-                << windowText(in);
-        } else {
-            HWND box = waitBox("Error");
-            ASSERT_NE((HWND)NULL, box) << "no box";
-            EXPECT_EQ("The chosen path is too long!", windowText(GetDlgItem(box, kBoxText)));
-            EXPECT_EQ(mainDlg, GetWindow(box, GW_OWNER));
-            EXPECT_FALSE(GetWindowLongW(mainDlg, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "drops offered under the box";
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
-            EXPECT_EQ("", windowText(in));
-        }
+        if (r.format == 0)
+            answerBox("Error", "The chosen path is too long!", mainDlg);
+        EXPECT_TRUE(waitState([&] { return windowText(in) == r.in && (r.format == 0 || checked(r.format)); }))
+            << windowText(in);
         PostMessageA(mainDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_EQ(0u, exitCode());
         stop();
