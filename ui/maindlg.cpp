@@ -150,7 +150,7 @@ static void setBusy(HWND dlg, int delta)
         dragAcceptFiles(dlg, busy == 0);
 }
 
-// COM, for the shell's shortcuts, once for the dialog's thread and as long as it lives.
+// COM, for the shell's shortcuts and the names, once for the dialog's thread while it lives.
 static int comStarted;
 
 static void onDestroy(HWND dlg)
