@@ -22,13 +22,18 @@ static const struct {
     {IDC_OUT_MAC, L"Mac, output format"},
 };
 
+// The ids oleacc.h declares; taken from the uuid library, they would bring thousands more.
+static const CLSID annotationClass = {0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+static const IID annotationIface = {0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+static const MSAAPROPID nameProp = {0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+
 // The annotation service, or null where there is none (Windows 2000 without the Active
 // Accessibility redistributable).
 static IAccPropServices *annotations(void)
 {
     IAccPropServices *svc = NULL;
     if (oleacc == NULL || coCreateInstance == NULL ||
-        FAILED(coCreateInstance(CLSID_AccPropServices, NULL, CLSCTX_INPROC_SERVER, IID_IAccPropServices, (void **)&svc)))
+        FAILED(coCreateInstance(annotationClass, NULL, CLSCTX_INPROC_SERVER, annotationIface, (void **)&svc)))
         return NULL;
     return svc;
 }
@@ -40,7 +45,7 @@ void nameControls(HWND dlg)
         return;
     // Each stays the name of its text where the service answers that it cannot (Wine).
     for (const auto &n : names)
-        svc->SetHwndPropStr(GetDlgItem(dlg, n.id), OBJID_CLIENT, CHILDID_SELF, PROPID_ACC_NAME, n.name);
+        svc->SetHwndPropStr(GetDlgItem(dlg, n.id), OBJID_CLIENT, CHILDID_SELF, nameProp, n.name);
     svc->Release();
 }
 
@@ -49,8 +54,7 @@ void unnameControls(HWND dlg)
     IAccPropServices *svc = annotations();
     if (svc == NULL)
         return;
-    MSAAPROPID name = PROPID_ACC_NAME;
     for (const auto &n : names)
-        svc->ClearHwndProps(GetDlgItem(dlg, n.id), OBJID_CLIENT, CHILDID_SELF, &name, 1);
+        svc->ClearHwndProps(GetDlgItem(dlg, n.id), OBJID_CLIENT, CHILDID_SELF, &nameProp, 1);
     svc->Release();
 }

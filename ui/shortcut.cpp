@@ -19,8 +19,9 @@ int shortcutTarget(const wchar_t *path, wchar_t *target, int chars)
     IPersistFile *file = NULL;
     int got = 0;
     // Loaded and read, never resolved: no search for a moved target, no box, no rewriting.
-    if (SUCCEEDED(coCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void **)&link)) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file)) && SUCCEEDED(file->Load(path, STGM_READ))) {
+    HRESULT hr = coCreateInstance(__uuidof(ShellLink), NULL, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW), (void **)&link);
+    if (SUCCEEDED(hr) && SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), (void **)&file)) &&
+        SUCCEEDED(file->Load(path, STGM_READ))) {
         // The target's item ids name it exactly, as Windows reads it; the path kept beside
         // them may have gone through the code page (Wine keeps only that). A target too long
         // for the ids' way is still told by the path, at a length that is refused.
