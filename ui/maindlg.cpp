@@ -27,15 +27,14 @@ static const char *const seps[3] = {SEP_WINDOWS, SEP_UNIX, SEP_MAC};
 
 static void enableItem(HWND dlg, int id, BOOL on)
 {
-    EnableWindow(GetDlgItem(dlg, id), on);
+    HWND item = GetDlgItem(dlg, id);
+    if (!IsWindowEnabled(item) != !on)
+        EnableWindow(item, on);
 }
 
-// A format chosen on one side is withdrawn from the other: of the other side's
-// three buttons, starting at otherFirst, the one at index chosen is disabled.
-static void withdrawFormat(HWND dlg, int otherFirst, int chosen)
+static int isChecked(HWND dlg, int id)
 {
-    for (int i = 0; i < 3; i++)
-        enableItem(dlg, otherFirst + i, i != chosen);
+    return SendDlgItemMessageW(dlg, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 // Tab enters a group of radio buttons only at one with WS_TABSTOP, which a button gains when
@@ -48,18 +47,44 @@ static void keepTabStops(HWND dlg)
     for (int first : groups) {
         HWND stop = NULL;
         for (int i = 0; i < 3 && stop == NULL; i++) {
-            if (SendDlgItemMessageW(dlg, first + i, BM_GETCHECK, 0, 0) == BST_CHECKED)
+            if (isChecked(dlg, first + i))
                 stop = GetDlgItem(dlg, first + i);
         }
         for (int i = 0; i < 3 && stop == NULL; i++) {
             if (IsWindowEnabled(GetDlgItem(dlg, first + i)))
                 stop = GetDlgItem(dlg, first + i);
         }
+        // Each change of style is a message to the button; most commands change none.
         for (int i = 0; i < 3; i++) {
             HWND b = GetDlgItem(dlg, first + i);
             LONG style = GetWindowLongW(b, GWL_STYLE);
-            SetWindowLongW(b, GWL_STYLE, b == stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+            LONG want = b == stop ? style | WS_TABSTOP : style & ~WS_TABSTOP;
+            if (want != style)
+                SetWindowLongW(b, GWL_STYLE, want);
         }
+    }
+}
+
+// A format checked on one side is withdrawn from the other, and offered there again once
+// it is not. Taken from the checks, not from which button notified: Windows' radio buttons
+// click themselves when they get the focus unchecked, and some systems notify before the
+// check, or without it.
+static void syncFormats(HWND dlg)
+{
+    for (int i = 0; i < 3; i++) {
+        enableItem(dlg, IDC_IN_WINDOWS + i, !isChecked(dlg, IDC_OUT_WINDOWS + i));
+        enableItem(dlg, IDC_OUT_WINDOWS + i, !isChecked(dlg, IDC_IN_WINDOWS + i));
+    }
+    keepTabStops(dlg);
+}
+
+// That focus click would choose a format as the user merely tabs past it. From Vista on the
+// buttons can be told not to; XP ignores the message, and its choice keeps the rules above.
+static void noFocusClicks(HWND dlg)
+{
+    for (int i = 0; i < 3; i++) {
+        SendDlgItemMessageW(dlg, IDC_IN_WINDOWS + i, BM_SETDONTCLICK, TRUE, 0);
+        SendDlgItemMessageW(dlg, IDC_OUT_WINDOWS + i, BM_SETDONTCLICK, TRUE, 0);
     }
 }
 
@@ -68,6 +93,8 @@ static void keepTabStops(HWND dlg)
 // Posted as the dialog is shown, so that any box it raises has a shown owner: lParam is the
 // path on the command line, kept till then in the dialog's argProp.
 #define WM_TAKEARG (WM_APP + 2)
+// Posted when a format button notifies: its check may come after the notification.
+#define WM_SYNCFORMATS (WM_APP + 3)
 static const wchar_t argProp[] = L"PellmarkArg";
 
 // The dialog's "MS Sans Serif" is a bitmap font without font linking: a name in another
@@ -181,6 +208,7 @@ static void onInit(HWND dlg, const wchar_t *arg)
     SendDlgItemMessageW(dlg, IDC_INPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, EM_LIMITTEXT, PATH_CHARS, 0);
     setBusy(dlg, 0);
+    noFocusClicks(dlg);
     keepTabStops(dlg);
     if (arg != NULL)
         SetPropW(dlg, argProp, (HANDLE)arg);
@@ -214,14 +242,6 @@ static BOOL askPath(HWND dlg, wchar_t *path, DWORD flags, BOOL save)
     return FALSE;
 }
 
-// What a click on an input format button does. Windows may drop the click itself while the
-// dialog is not the active window, as when the user turned elsewhere during a long detection.
-static void checkInput(HWND dlg, int in)
-{
-    CheckRadioButton(dlg, IDC_IN_WINDOWS, IDC_IN_MAC, in);
-    withdrawFormat(dlg, IDC_OUT_WINDOWS, in - IDC_IN_WINDOWS);
-}
-
 // The input chosen, by browsing or dropping: in its box, and its format detected.
 static void takeInput(HWND dlg, const wchar_t *path)
 {
@@ -237,10 +257,11 @@ static void takeInput(HWND dlg, const wchar_t *path)
     // An earlier output choice may have disabled it, and a disabled button ignores clicks.
     enableItem(dlg, in, TRUE);
     SendDlgItemMessageW(dlg, in + 4, BM_SETCHECK, BST_UNCHECKED, 0);
-    // The click comes back as this button's command, which withdraws the format from the output.
     SendDlgItemMessageW(dlg, in, BM_CLICK, 0, 0);
-    if (SendDlgItemMessageW(dlg, in, BM_GETCHECK, 0, 0) != BST_CHECKED)
-        checkInput(dlg, in);
+    // Windows may drop the click while the dialog is not the active window, as when the user
+    // turned elsewhere during a long detection: the check is then set as the click would.
+    if (!isChecked(dlg, in))
+        CheckRadioButton(dlg, IDC_IN_WINDOWS, IDC_IN_MAC, in);
 }
 
 static void onBrowseInput(HWND dlg)
@@ -262,7 +283,7 @@ static void onBrowseOutput(HWND dlg)
 static const char *checkedSep(HWND dlg, int first)
 {
     for (int i = 0; i < 3; i++) {
-        if (SendDlgItemMessageW(dlg, first + i, BM_GETCHECK, 0, 0) == BST_CHECKED)
+        if (isChecked(dlg, first + i))
             return seps[i];
     }
     return NULL;
@@ -352,15 +373,14 @@ static void onCommand(HWND dlg, int id)
     case IDC_IN_WINDOWS:
     case IDC_IN_UNIX:
     case IDC_IN_MAC:
-        withdrawFormat(dlg, IDC_OUT_WINDOWS, id - IDC_IN_WINDOWS);
-        break;
-    case IDC_OUTPUT_BROWSE:
-        onBrowseOutput(dlg);
-        break;
     case IDC_OUT_WINDOWS:
     case IDC_OUT_UNIX:
     case IDC_OUT_MAC:
-        withdrawFormat(dlg, IDC_IN_WINDOWS, id - IDC_OUT_WINDOWS);
+        // Withdrawn from the other side after every command; and again once the check is made.
+        PostMessageW(dlg, WM_SYNCFORMATS, 0, 0);
+        break;
+    case IDC_OUTPUT_BROWSE:
+        onBrowseOutput(dlg);
         break;
     case IDC_CONVERT:
         onConvert(dlg);
@@ -404,7 +424,10 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         setBusy(dlg, 1);
         onArg(dlg, (const wchar_t *)lParam);
         setBusy(dlg, -1);
-        keepTabStops(dlg);
+        syncFormats(dlg);
+        return TRUE;
+    case WM_SYNCFORMATS:
+        syncFormats(dlg);
         return TRUE;
 
     case WM_COMMAND:
@@ -412,7 +435,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         setBusy(dlg, 1);
         onCommand(dlg, LOWORD(wParam));
         setBusy(dlg, -1);
-        keepTabStops(dlg);
+        syncFormats(dlg);
         return TRUE;
     case WM_DROPFILES:
         // Offered only where the shell has all it takes.
@@ -422,7 +445,7 @@ INT_PTR CALLBACK MainDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
             setBusy(dlg, 1);
             onDrop(dlg, (HDROP)wParam);
             setBusy(dlg, -1);
-            keepTabStops(dlg);
+            syncFormats(dlg);
         }
         dragFinish((HDROP)wParam);
         return TRUE;
