@@ -1,7 +1,7 @@
 // The least that any whole-file conversion does that replaces its output as Pellmark does,
 // to compare Pellmark with: read the file whole into a fresh buffer, fill a fresh buffer of
-// the output's size from it with memcpy, write that to a new file beside the output, and put
-// it in the output's place. usage: floor IN OUT OUTSIZE
+// the output's size from it with memcpy, write that to a new file beside the output, flush
+// it to the disk, and put it in the output's place. usage: floor IN OUT OUTSIZE
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -30,7 +30,8 @@ int main(int argc, char **argv)
     snprintf(tmp, sizeof(tmp), "%s.floor-tmp", argv[2]);
     snprintf(bak, sizeof(bak), "%s.floor-bak", argv[2]);
     HANDLE out = CreateFileA(tmp, GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
-    if (out == INVALID_HANDLE_VALUE || !WriteFile(out, res, outSize, &put, NULL) || put != outSize) {
+    if (out == INVALID_HANDLE_VALUE || !WriteFile(out, res, outSize, &put, NULL) || put != outSize ||
+        !FlushFileBuffers(out)) {
         fprintf(stderr, "cannot write %s\n", tmp);
         return 1;
     }

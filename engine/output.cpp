@@ -218,7 +218,10 @@ static void writeDiskFile(HWND owner, HANDLE out, const wchar_t *outPath, const 
         reportCreate(owner);
         return;
     }
-    int wrote = writeAll(h, result, len);
+    // On the disk before it takes the output's place: after a power cut the file system keeps
+    // the rename, but data still in the cache may never have been written, and the old output
+    // would be gone for a file of zeros.
+    int wrote = writeAll(h, result, len) && FlushFileBuffers(h);
     if (!CloseHandle(h) || !wrote) {
         deleteFile(tmp);
         reportWrite(owner);

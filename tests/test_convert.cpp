@@ -216,12 +216,16 @@ struct Fault {
 struct Faults {
     Fault replace;
     bool movesOld = false;  // the failing replace has moved the old output to the backup first
-    Fault moveBak, moveTmp, del;
+    Fault moveBak, moveTmp, del, flush;
 } faults;
 
 decltype(&ReplaceFileW) realReplace;
 decltype(&MoveFileW) realMove;
 decltype(&DeleteFileW) realDelete;
+decltype(&WriteFile) realWrite;
+decltype(&FlushFileBuffers) realFlush;
+// What the files went through, in order: w written, f flushed, r replaced, m a side file moved.
+std::string calls;
 
 bool failNow(Fault *f)
 {
@@ -235,6 +239,7 @@ bool failNow(Fault *f)
 
 BOOL WINAPI fakeReplace(LPCWSTR out, LPCWSTR tmp, LPCWSTR bak, DWORD flags, LPVOID x, LPVOID y)
 {
+    calls += 'r';
     if (faults.replace.times == 0)
         return realReplace(out, tmp, bak, flags, x, y);
     if (faults.movesOld)
@@ -254,12 +259,25 @@ BOOL WINAPI fakeMove(LPCWSTR from, LPCWSTR to)
     if (wcsncmp(to, L"\\\\?\\", 4) == 0 && wcsstr(to + 4, L"\\\\") != nullptr)
         return SetLastError(ERROR_INVALID_NAME), FALSE;
     Fault *f = !isSide(from) ? nullptr : wcsstr(from, L".tmp") ? &faults.moveTmp : &faults.moveBak;
+    calls += f ? "m" : "";
     return failNow(f) ? FALSE : realMove(from, to);
 }
 
 BOOL WINAPI fakeDelete(LPCWSTR path)
 {
     return failNow(isSide(path) ? &faults.del : nullptr) ? FALSE : realDelete(path);
+}
+
+BOOL WINAPI fakeWrite(HANDLE h, LPCVOID buf, DWORD n, LPDWORD done, LPOVERLAPPED ov)
+{
+    calls += 'w';
+    return realWrite(h, buf, n, done, ov);
+}
+
+BOOL WINAPI fakeFlush(HANDLE h)
+{
+    calls += 'f';
+    return failNow(&faults.flush) ? FALSE : realFlush(h);
 }
 
 // The names in a folder; a side file's with its number as X and what it holds.
@@ -290,27 +308,32 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
         bool onShare = false;  // its folder on the network share
         std::string input = "1\r\n2\r\n";
     } cases[] = {
-        // replace, and whether it moved the old first; moving the backup back, the new file in; removing either
-        {"nothing fails", {{}, false, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean},
-        {"nothing fails, replacing", {{}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
-        {"on a network share", {{}, false, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean, true},
-        {"on a network share, replacing", {{}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean, true},
-        {"removing the old fails", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
-        {"moving the new fails", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
-        {"the old is in the backup", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {}, {}, {}}, "old", kNoCreate, "old", clean},
-        {"...and cannot go back", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {denied, -1}, {}, {}}, "old",
+        // replace, and whether it moved the old first; moving the backup back, the new file in; removing
+        // either; flushing the new
+        {"nothing fails", {{}, false, {}, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean},
+        {"nothing fails, replacing", {{}, false, {}, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
+        {"on a network share", {{}, false, {}, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean, true},
+        {"on a network share, replacing", {{}, false, {}, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean, true},
+        {"removing the old fails", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}, false, {}, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"moving the new fails", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT, -1}, false, {}, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"the old is in the backup", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {}, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"...and cannot go back", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {denied, -1}, {}, {}, {}}, "old",
          kSuccess, "1\n2\n", clean},
-        {"...nor the new in", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1}, true, {denied, -1}, {denied, -1}, {}}, "old",
+        {"...nor the new in", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1}, true, {denied, -1}, {denied, -1}, {}, {}}, "old",
          kNoCreate, "<missing>", "~Pellmark-X.bak=old ~Pellmark-X.tmp=1\n2\n "},
-        {"a lock that clears", {{share, 3}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
-        {"a lock on removing the backup", {{}, false, {}, {}, {share, 3}}, "old", kSuccess, "1\n2\n", clean},
-        {"a lock on a new output", {{}, false, {}, {share, 3}, {}}, nullptr, kSuccess, "1\n2\n", clean},
-        {"a NUL in the input", {{}, false, {}, {}, {}}, "old", kHasNul, "old", clean, false, std::string("1\r\n\0", 4)},
+        {"a lock that clears", {{share, 3}, false, {}, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
+        {"a lock on removing the backup", {{}, false, {}, {}, {share, 3}, {}}, "old", kSuccess, "1\n2\n", clean},
+        {"a lock on a new output", {{}, false, {}, {share, 3}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean},
+        {"a NUL in the input", {{}, false, {}, {}, {}, {}}, "old", kHasNul, "old", clean, false, std::string("1\r\n\0", 4)},
+        {"the data cannot be flushed to the disk", {{}, false, {}, {}, {}, {ERROR_IO_DEVICE, -1}}, "old", kNoWrite, "old",
+         clean},
     };
     realReplace = (decltype(realReplace))substituteImport("kernel32.dll", "ReplaceFileW", (void *)fakeReplace);
     realMove = (decltype(realMove))substituteImport("kernel32.dll", "MoveFileW", (void *)fakeMove);
     realDelete = (decltype(realDelete))substituteImport("kernel32.dll", "DeleteFileW", (void *)fakeDelete);
-    ASSERT_TRUE(realReplace && realMove && realDelete) << "the program does not import them";
+    realWrite = (decltype(realWrite))substituteImport("kernel32.dll", "WriteFile", (void *)fakeWrite);
+    realFlush = (decltype(realFlush))substituteImport("kernel32.dll", "FlushFileBuffers", (void *)fakeFlush);
+    ASSERT_TRUE(realReplace && realMove && realDelete && realWrite && realFlush) << "the program does not import them";
     char n = 'a';
     for (const Case &c : cases) {
         clearReports();
@@ -325,15 +348,22 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
         if (c.old)
             writeBytes(out, c.old);
         faults = c.f;
+        calls.clear();
         convert(SEP_WINDOWS, SEP_UNIX);
         faults = Faults();
         EXPECT_EQ(only(c.report), reports) << c.what;
+        // Written, and on the disk, before anything takes the output's name.
+        if (c.report == kSuccess) {
+            EXPECT_EQ("wf", calls.substr(0, calls.find_first_of("rm"))) << c.what;
+        }
         EXPECT_EQ(c.outText, readBytes(out)) << c.what;
         EXPECT_EQ(c.names, listing(folder)) << c.what;
     }
     substituteImport("kernel32.dll", "ReplaceFileW", (void *)realReplace);
     substituteImport("kernel32.dll", "MoveFileW", (void *)realMove);
     substituteImport("kernel32.dll", "DeleteFileW", (void *)realDelete);
+    substituteImport("kernel32.dll", "WriteFile", (void *)realWrite);
+    substituteImport("kernel32.dll", "FlushFileBuffers", (void *)realFlush);
     removeTree(shareDir);
 }
 
