@@ -554,7 +554,9 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
                              {longest, "1\r2\r"}})
         writeBytes(file.first, file.second);
     ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
-    ASSERT_TRUE(makeShortcut(dir + "notes.lnk", privet));
+    writeBytes(dir + "broken.lnk", "L\0\0\0 not a shortcut");
+    for (const auto &link : {std::make_pair("notes.lnk", privet), {"computer.lnk", ""}, {"folder.lnk", folder}})
+        ASSERT_TRUE(makeShortcut(dir + link.first, link.second)) << link.first;
     realDragFinish = dragFinish;
     dragFinish = countDragFinish;
     dropsMade = dropsFinished = 0;
@@ -573,6 +575,7 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
     const MessageReport alert = {dlg, "Couldn't automatically detect text format.\nPlease select one manually.",
                                  "Alert", IconWarning};
     const MessageReport tooLong = {dlg, "The chosen path is too long!", "Error", IconError};
+    const MessageReport noFile = {dlg, "The shortcut does not lead to a file!", "Error", IconError};
     const struct {
         const char *what;
         std::vector<std::string> files;
@@ -591,7 +594,11 @@ TEST_F(MainDialog, DroppedFilesAreTakenAsIfBrowsedTo)
         {"259 characters", {longest}, GetDlgItem(dlg, IDC_INPUT_PATH), longest, privet, "--C|--x", {}},
         {"260 characters", {longest.substr(0, longest.size() - 4) + "q.txt"}, GetDlgItem(dlg, IDC_OUTPUT_PATH), longest,
          privet, "--C|--x", {tooLong}},
-        {"from a network share", {shared}, NULL, shared, privet, "-C-|-x-", {}},
+        {"a shortcut to This PC", {dir + "computer.lnk"}, GetDlgItem(dlg, IDC_INPUT_PATH), longest, privet, "--C|--x", {noFile}},
+        {"a damaged shortcut", {dir + "broken.lnk"}, GetDlgItem(dlg, IDC_OUTPUT_PATH), longest, privet, "--C|--x", {noFile}},
+        {"a shortcut to a folder", {dir + "folder.lnk"}, GetDlgItem(dlg, IDC_OUTPUT_PATH), longest, folder, "--C|--x", {}},
+        {"the same onto the input", {dir + "folder.lnk"}, NULL, folder, folder, "--C|--x", {alert}},
+        {"from a network share", {shared}, NULL, shared, folder, "-C-|-x-", {}},
     };
     for (const auto &c : cases) {
         clearReports();
@@ -778,11 +785,32 @@ const void *annotationMethods[18] = {NULL, (void *)noCount, (void *)noCount, NUL
                                      (void *)setName, NULL, (void *)clearName};
 const void *const annotations = annotationMethods;
 
+// A shortcut as Windows reads one to a target longer than Wine's shortcuts hold: loaded from
+// any file, with no item ids, leading to longTarget. Of a shortcut's methods and its file's,
+// the program calls these alone.
+std::wstring longTarget;
+const void *linkFile;
+HRESULT STDMETHODCALLTYPE asFile(void *, REFIID, void **obj) { return *obj = (void *)&linkFile, S_OK; }
+HRESULT STDMETHODCALLTYPE noIds(void *, ITEMIDLIST **ids) { return *ids = NULL, E_FAIL; }
+HRESULT STDMETHODCALLTYPE loaded(void *, LPCOLESTR, DWORD) { return S_OK; }
+HRESULT STDMETHODCALLTYPE targetPath(void *, LPWSTR path, int chars, WIN32_FIND_DATAW *, DWORD)
+{
+    lstrcpynW(path, longTarget.c_str(), chars);
+    return S_OK;
+}
+const void *linkMethods[21] = {(void *)asFile, (void *)noCount, (void *)noCount, (void *)targetPath, (void *)noIds};
+const void *fileMethods[9] = {NULL, (void *)noCount, (void *)noCount, NULL, NULL, (void *)loaded};
+const void *const link = linkMethods;
+
 decltype(coCreateInstance) realCoCreateInstance;
-HRESULT WINAPI withAnnotations(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid, void **obj)
+HRESULT WINAPI withStandIns(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid, void **obj)
 {
     if (IsEqualCLSID(clsid, CLSID_AccPropServices))
-        return *obj = (void *)&annotations, S_OK;
+        return IsEqualIID(iid, IID_IAccPropServices) ? (*obj = (void *)&annotations, S_OK) : E_NOINTERFACE;
+    if (IsEqualCLSID(clsid, CLSID_ShellLink) && !longTarget.empty()) {
+        linkFile = fileMethods;
+        return IsEqualIID(iid, IID_IShellLinkW) ? (*obj = (void *)&link, S_OK) : E_NOINTERFACE;
+    }
     return realCoCreateInstance(clsid, outer, context, iid, obj);
 }
 
@@ -813,7 +841,7 @@ TEST_F(MainDialog, EveryControlIsNamedForAScreenReader)
 {
     DestroyWindow(dlg);
     realCoCreateInstance = coCreateInstance;
-    coCreateInstance = withAnnotations;
+    coCreateInstance = withStandIns;
     dlg = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, 0);
     std::string names;
     for (int id = IDC_INPUT_PATH; id <= IDC_EXIT; id++) {
@@ -829,6 +857,23 @@ TEST_F(MainDialog, EveryControlIsNamedForAScreenReader)
     dlg = NULL;
     coCreateInstance = realCoCreateInstance;
     EXPECT_TRUE(annotated.empty()) << annotated.size() << " names left";
+}
+
+TEST_F(MainDialog, AShortcutToMoreThanABoxHoldsIsRefused)
+{
+    realCoCreateInstance = coCreateInstance;
+    coCreateInstance = withStandIns;
+    const std::string target = dir + std::string(259 - dir.size() - 4, 'p') + ".txt";
+    const MessageReport tooLong = {dlg, "The chosen path is too long!", "Error", IconError};
+    for (const std::string &t : {target, target.substr(0, target.size() - 4) + "q.txt"}) {
+        longTarget = wide(t);
+        clearReports();
+        drop(GetDlgItem(dlg, IDC_OUTPUT_PATH), {dir + "long.lnk"});
+        EXPECT_EQ(t.size() == 259 ? t : target, text(IDC_OUTPUT_PATH));
+        EXPECT_EQ(t.size() == 259 ? std::vector<MessageReport>() : std::vector<MessageReport>{tooLong}, reports);
+    }
+    longTarget.clear();
+    coCreateInstance = realCoCreateInstance;
 }
 
 TEST_F(MainDialog, EscAndUnknownCommandsAreIgnored)

@@ -199,14 +199,18 @@ bool makeShortcut(const std::string &lnk, const std::string &target)
     CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
     IShellLinkW *link = NULL;
     IPersistFile *file = NULL;
+    ITEMIDLIST *computer = NULL;
     bool made = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void **)&link)) &&
-                SUCCEEDED(link->SetPath(wide(target).c_str())) &&
+                (target.empty() ? SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &computer)) &&
+                                      SUCCEEDED(link->SetIDList(computer))
+                                : SUCCEEDED(link->SetPath(wide(target).c_str()))) &&
                 SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file)) &&
                 SUCCEEDED(file->Save(wide(lnk).c_str(), TRUE));
     if (file != NULL)
         file->Release();
     if (link != NULL)
         link->Release();
+    CoTaskMemFree(computer);
     CoUninitialize();
     return made;
 }

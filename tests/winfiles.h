@@ -45,7 +45,8 @@ HANDLE makeSizelessPipe(std::string *path);
 // says it did: under Wine the machine's own ln makes it.
 bool makeSymlink(const std::string &link, const std::string &target);
 
-// A shortcut at lnk (a .lnk file) to target, as Explorer makes one.
+// A shortcut at lnk (a .lnk file) to target, as Explorer makes one; with target empty, to
+// This PC, which is no file.
 bool makeShortcut(const std::string &lnk, const std::string &target);
 
 // Puts fn in the place of the function name that this program imports from dll, so that a test

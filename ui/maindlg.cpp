@@ -321,12 +321,18 @@ static void takeHanded(HWND dlg, const wchar_t *path, BOOL asOutput)
 {
     // One character more than a box holds: a target cut there is too long either way.
     wchar_t target[PATH_BUF + 1];
-    if (shortcutTarget(path, target, PATH_BUF + 1)) {
+    switch (shortcutTarget(path, target, PATH_BUF + 1)) {
+    case LinkNoFile:
+        // Taken as itself, it would be converted as text, or replaced by the result.
+        showReport(dlg, "The shortcut does not lead to a file!", "Error", IconError);
+        return;
+    case LinkFile:
         if (lstrlenW(target) > PATH_CHARS) {
             reportTooLong(dlg);
             return;
         }
         path = target;
+        break;
     }
     if (asOutput)
         SendDlgItemMessageW(dlg, IDC_OUTPUT_PATH, WM_SETTEXT, 0, (LPARAM)path);

@@ -4,9 +4,15 @@
 
 #include <windows.h>
 
-// When path names a shortcut whose target the shell can read, puts that target's path into
-// target (chars characters, the terminator included; a longer one is cut) and returns 1;
-// otherwise returns 0. Shows nothing and changes no file. Needs COM on this thread.
+enum LinkKind {
+    LinkNone = 0, // not a shortcut
+    LinkFile,     // a shortcut to a file or a folder
+    LinkNoFile    // a shortcut to what is no file (This PC, a Control Panel item, an app), or damaged
+};
+
+// Tells what path is. For a shortcut to a file or folder, puts that target's path into
+// target (chars characters, the terminator included; a longer one is cut). Shows nothing
+// and changes no file. Needs COM on this thread.
 int shortcutTarget(const wchar_t *path, wchar_t *target, int chars);
 
 #endif

@@ -18,6 +18,7 @@ HRESULT(WINAPI *coCreateInstance)(REFCLSID clsid, IUnknown *outer, DWORD context
 void(WINAPI *coTaskMemFree)(void *mem);
 HMODULE oleacc;
 BOOL(WINAPI *shGetPathFromIDList)(const ITEMIDLIST *ids, wchar_t *path);
+HRESULT(WINAPI *shGetNameFromIDList)(const ITEMIDLIST *ids, SIGDN form, wchar_t **name);
 
 typedef void (*AnyFn)(void);
 
@@ -69,6 +70,7 @@ int loadSysLibs(void)
     coCreateInstance = (HRESULT(WINAPI *)(REFCLSID, IUnknown *, DWORD, REFIID, void **))procOf(com, "CoCreateInstance");
     coTaskMemFree = (void(WINAPI *)(void *))procOf(com, "CoTaskMemFree");
     shGetPathFromIDList = (BOOL(WINAPI *)(const ITEMIDLIST *, wchar_t *))procOf(shell, "SHGetPathFromIDListW");
+    shGetNameFromIDList = (HRESULT(WINAPI *)(const ITEMIDLIST *, SIGDN, wchar_t **))procOf(shell, "SHGetNameFromIDList");
     // Where the system lacks it, controls keep the names of their texts.
     oleacc = LoadLibraryW(L"oleacc.dll");
     if (!coInitializeEx || !coUninitialize || !coCreateInstance || !coTaskMemFree || !shGetPathFromIDList) {

@@ -8,6 +8,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 extern BOOL(WINAPI *initCommonControlsEx)(const INITCOMMONCONTROLSEX *icc);
 extern BOOL(WINAPI *getOpenFileName)(OPENFILENAMEW *ofn);
@@ -37,6 +38,8 @@ extern void(WINAPI *coUninitialize)(void);
 extern HRESULT(WINAPI *coCreateInstance)(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid, void **obj);
 extern void(WINAPI *coTaskMemFree)(void *mem);
 extern BOOL(WINAPI *shGetPathFromIDList)(const ITEMIDLIST *ids, wchar_t *path);
+// A path of any length from item ids, from Vista on; null before.
+extern HRESULT(WINAPI *shGetNameFromIDList)(const ITEMIDLIST *ids, SIGDN form, wchar_t **name);
 
 // Keeps the program's own folder and the current one out of the DLL search, then loads the
 // functions above. Returns 1; or, where the system lacks one of the controls or dialogs,
