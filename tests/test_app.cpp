@@ -66,7 +66,7 @@ protected:
         dir = makeTempDir();
         // Run from a folder as Downloads is: another DLL beside it, of a name that the common
         // controls ask for, and Wine told to look for that name as Windows does.
-        const std::string app = dir + "app\\";
+        const std::string app = dir + "Pellmark app\\";
         ASSERT_TRUE(CreateDirectoryW(wide(app).c_str(), NULL));
         ASSERT_TRUE(CopyFileW(wide(windowsPath(PELLMARK_EXE)).c_str(), wide(app + "Pellmark.exe").c_str(), TRUE));
         ASSERT_TRUE(CopyFileW(wide(windowsPath(PELLMARK_PLANTED)).c_str(), wide(app + "uxtheme.dll").c_str(), TRUE));
@@ -80,14 +80,16 @@ protected:
             start();
     }
     // Starts the program as Explorer does, args after its name (each with its space first)
-    // and in the current folder cwd, and waits for its dialog.
-    void start(const std::string &args = "", const std::string &cwd = "")
+    // and in the current folder cwd, and waits for its dialog. Or unquoted, as some programs
+    // write a path with spaces, which Windows passes on as written and Wine would quote.
+    void start(const std::string &args = "", const std::string &cwd = "", bool unquoted = false)
     {
         STARTUPINFOW si;
         ZeroMemory(&si, sizeof(si));
         si.cb = sizeof(si);
-        std::wstring cmd = wide("\"" + exe + "\"" + args);
-        ASSERT_TRUE(CreateProcessW(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, cwd.empty() ? NULL : wide(cwd).c_str(), &si, &pi))
+        std::wstring cmd = wide(unquoted ? exe + args : "\"" + exe + "\"" + args);
+        ASSERT_TRUE(CreateProcessW(unquoted ? wide(exe).c_str() : NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL,
+                                   cwd.empty() ? NULL : wide(cwd).c_str(), &si, &pi))
             << args;
         started = true;
         ASSERT_TRUE(waitFor([&] { return (mainDlg = findDialog([](HWND h) { return windowText(h) == "Pellmark"; })) != NULL; }))
@@ -126,8 +128,10 @@ protected:
         auto unexpected = [&](HWND w) { return w != mainDlg && isBox(w) && !expected(w); };
         HWND other = NULL;
         waitFor([&] { return cond() || (other = findDialog(unexpected)) != NULL; });
-        if (other != NULL)
+        if (other != NULL) {
             ADD_FAILURE() << "unexpected box \"" << windowText(other) << "\": " << windowText(GetDlgItem(other, kBoxText));
+            PostMessageA(other, WM_COMMAND, IDOK, 0);  // so that the program can end
+        }
         return other == NULL && cond();
     }
     // Waits for a dialog that match accepts.
@@ -297,28 +301,39 @@ TEST_F(PellmarkHandedAFile, TakesTheFirstPathItIsStartedWith)
     writeBytes(longest, "1\r\n2\r\n");
     ASSERT_EQ("1\r\n2\r\n", readBytes(longest)) << "the file system refuses such a long name";
     ASSERT_TRUE(makeShortcut(dir + "notes.lnk", mac));
+    ASSERT_TRUE(makeShortcut(dir + "computer.lnk", ""));
+    const std::string tooLong = "The chosen path is too long!";
     const struct {
         const char *what;
         std::string args, cwd, in;
-        int format;  // the input format detected, or 0 for the box of a path too long
+        int format;       // the input format detected, or 0
+        std::string box;  // what an Error box says as the program starts, or nothing
+        bool unquoted;
     } rows[] = {
-        {"an absolute path", " \"" + unix + "\"", "", unix, IDC_IN_UNIX},
-        {"a relative one in another script, from another folder", " \"Привет\\Łódź 日本.txt\"", dir, mac, IDC_IN_MAC},
-        {"two paths", " " + unix + " \"" + mac + "\"", "", unix, IDC_IN_UNIX},
-        {"259 characters", " \"" + longest + "\"", "", longest, IDC_IN_WINDOWS},
-        {"260 characters", " \"" + longest.substr(0, longest.size() - 4) + "q.txt\"", "", "", 0},
-        {"a shortcut", " " + dir + "notes.lnk", "", mac, IDC_IN_MAC},
+        {"an absolute path", " \"" + unix + "\"", "", unix, IDC_IN_UNIX, "", false},
+        {"a relative one in another script, from another folder", " \"Привет\\Łódź 日本.txt\"", dir, mac, IDC_IN_MAC, "", false},
+        {"two paths", " " + unix + " \"" + mac + "\"", "", unix, IDC_IN_UNIX, "", false},
+        {"259 characters", " \"" + longest + "\"", "", longest, IDC_IN_WINDOWS, "", false},
+        {"260 characters", " \"" + longest.substr(0, longest.size() - 4) + "q.txt\"", "", "", 0, tooLong, false},
+        {"a shortcut", " " + dir + "notes.lnk", "", mac, IDC_IN_MAC, "", false},
+        {"a shortcut to no file", " " + dir + "computer.lnk", "", "", 0, "The shortcut does not lead to a file!", false},
+        {"its own path unquoted, with a space", "", "", "", 0, "", true},
+        {"the same, and a file", " " + unix, "", unix, IDC_IN_UNIX, "", true},
+        {"an empty argument", " \"\"", "", "", 0, "", false},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.what);
-        start(r.args, r.cwd);
+        start(r.args, r.cwd, r.unquoted);
         if (HasFatalFailure())
             return;
         HWND in = GetDlgItem(mainDlg, IDC_INPUT_PATH);
-        if (r.format == 0)
-            answerBox("Error", "The chosen path is too long!", mainDlg);
+        if (!r.box.empty())
+            answerBox("Error", r.box, mainDlg);
         EXPECT_TRUE(waitState([&] { return windowText(in) == r.in && (r.format == 0 || checked(r.format)); }))
             << windowText(in);
+        // Anything else the start brought would show before Convert's answer.
+        press(IDC_CONVERT);
+        answerBox("Error", r.format ? "No output format was specified!" : "No input format was specified!", mainDlg);
         PostMessageA(mainDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_EQ(0u, exitCode());
         stop();

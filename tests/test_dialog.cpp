@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "cmdline.h"
 #include "dialogs.h"
 #include "record.h"
 #include "report.h"
@@ -1060,6 +1061,30 @@ TEST_F(MainDialog, MovedToAMonitorOfAnotherScaleItKeepsItsFontAndIcons)
     EXPECT_EQ("32x32 64x64 ", iconSizes(dlg));
     // Wine keeps no count of a program's icons that would show one never destroyed.
     EXPECT_EQ(icons, iconsDestroyed) << "the icons before were not destroyed";
+}
+
+TEST(AppMain, TheProgramsOwnNameAndEmptyArgumentsAreNoFile)
+{
+    ASSERT_TRUE(loadSysLibs());
+    const wchar_t self[] = L"C:\\Program Files\\Pellmark\\Pellmark.exe";
+    const struct {
+        const char *line, *path;  // path null: none handed over
+    } rows[] = {
+        {"C:\\Program Files\\Pellmark\\Pellmark.exe", nullptr},
+        {"C:\\Program Files\\Pellmark\\Pellmark.exe C:\\notes.txt other.txt", "C:\\notes.txt"},
+        {"  c:/program files/PELLMARK/pellmark   \"my notes.txt\"", "my notes.txt"},
+        {"Program Files\\Pellmark\\Pellmark.exe", nullptr},
+        {"\"C:\\Program Files\\Pellmark\\Pellmark.exe\" \"Привет 日本.txt\"", "Привет 日本.txt"},
+        {"Pellmark.exe \"\"", nullptr},
+        {"Pellmark \"\" \"  \" x.txt", "x.txt"},
+        {"C:\\PROGRA~1\\Pellmark\\Pellmark.exe x.txt", "x.txt"},
+    };
+    for (const auto &r : rows) {
+        wchar_t **args = NULL;
+        const wchar_t *path = handedPath(wide(r.line).c_str(), self, &args);
+        EXPECT_EQ(r.path ? r.path : "<none>", path ? utf8(path) : "<none>") << r.line;
+        LocalFree(args);
+    }
 }
 
 FARPROC(WINAPI *realGetProcAddress)(HMODULE, LPCSTR);

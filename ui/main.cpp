@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "cmdline.h"
 #include "dialogs.h"
 #include "report.h"
 #include "resource.h"
@@ -13,13 +14,16 @@ int appMain(HINSTANCE inst)
     initCommonControlsEx(&icc);
     // Explorer hands a file over on the command line: dropped onto the program or a shortcut
     // to it, Send To, Open with. The first path is taken, the rest ignored; nothing is a switch.
-    int argc = 0;
-    wchar_t **argv = commandLineToArgv != NULL ? commandLineToArgv(GetCommandLineW(), &argc) : NULL;
-    LPARAM arg = argv != NULL && argc > 1 ? (LPARAM)argv[1] : 0;
+    wchar_t self[MAX_PATH];
+    wchar_t **args = NULL;
+    DWORD n = GetModuleFileNameW(NULL, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        self[0] = L'\0';
+    const wchar_t *arg = handedPath(GetCommandLineW(), self, &args);
     // A Unicode window, so that its path boxes hold any name.
-    if (DialogBoxParamW(inst, MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, arg) == -1)
+    if (DialogBoxParamW(inst, MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDlgProc, (LPARAM)arg) == -1)
         showReport(NULL, "Creation of main window failed!", "Error", IconError);
-    LocalFree(argv);
+    LocalFree(args);
     return 0;
 }
 
