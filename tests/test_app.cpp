@@ -66,18 +66,23 @@ protected:
         dir = makeTempDir();
         // Run from a folder as Downloads is: another DLL beside it, of a name that the common
         // controls ask for, and Wine told to look for that name as Windows does.
-        const std::string app = dir + "Pellmark app\\";
+        app = dir + "Pellmark app\\";
         ASSERT_TRUE(CreateDirectoryW(wide(app).c_str(), NULL));
         ASSERT_TRUE(CopyFileW(wide(windowsPath(PELLMARK_EXE)).c_str(), wide(app + "Pellmark.exe").c_str(), TRUE));
-        ASSERT_TRUE(CopyFileW(wide(windowsPath(PELLMARK_PLANTED)).c_str(), wide(app + "uxtheme.dll").c_str(), TRUE));
-        planted = app + "uxtheme.dll.loaded";
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL));
-        RegSetValueExW(key, L"uxtheme", 0, REG_SZ, (const BYTE *)L"native,builtin", sizeof(L"native,builtin"));
-        RegCloseKey(key);
+        plant("uxtheme");
         exe = app + "Pellmark.exe";
         if (startsAtOnce)
             start();
+    }
+    // A DLL of that name beside the program, which Wine is told to look for as Windows does.
+    void plant(const char *name, bool override = true)
+    {
+        ASSERT_TRUE(CopyFileW(wide(windowsPath(PELLMARK_PLANTED)).c_str(), wide(app + name + ".dll").c_str(), TRUE));
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL));
+        if (override)
+            RegSetValueExW(key, wide(name).c_str(), 0, REG_SZ, (const BYTE *)L"native,builtin", sizeof(L"native,builtin"));
+        RegCloseKey(key);
     }
     // Starts the program as Explorer does, args after its name (each with its space first)
     // and in the current folder cwd, and waits for its dialog. Or unquoted, as some programs
@@ -92,9 +97,11 @@ protected:
                                    cwd.empty() ? NULL : wide(cwd).c_str(), &si, &pi))
             << args;
         started = true;
-        ASSERT_TRUE(waitFor([&] { return (mainDlg = findDialog([](HWND h) { return windowText(h) == "Pellmark"; })) != NULL; }))
+        ASSERT_TRUE(waitFor([&] { return (mainDlg = findDialog([](HWND h) { return windowText(h) == "Pellmark"; })) || ended(); }) &&
+                    mainDlg != NULL)
             << "the main dialog never appeared";
     }
+    bool ended() { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }
     // Ends the program, whatever it shows.
     void stop()
     {
@@ -110,7 +117,7 @@ protected:
     void TearDown() override
     {
         stop();
-        EXPECT_FALSE(fileExists(planted)) << "the DLL beside the program was loaded";
+        EXPECT_EQ(std::string::npos, folderNames(app).find(".loaded")) << "a DLL beside the program was loaded: " << folderNames(app);
         RegDeleteKeyW(HKEY_CURRENT_USER, kOverrides);
         removeTree(dir);
     }
@@ -127,7 +134,9 @@ protected:
     {
         auto unexpected = [&](HWND w) { return w != mainDlg && isBox(w) && !expected(w); };
         HWND other = NULL;
-        waitFor([&] { return cond() || (other = findDialog(unexpected)) != NULL; });
+        waitFor([&] { return cond() || (other = findDialog(unexpected)) != NULL || ended(); });
+        if (ended())
+            ADD_FAILURE() << "the program ended";
         if (other != NULL) {
             ADD_FAILURE() << "unexpected box \"" << windowText(other) << "\": " << windowText(GetDlgItem(other, kBoxText));
             PostMessageA(other, WM_COMMAND, IDOK, 0);  // so that the program can end
@@ -184,7 +193,7 @@ protected:
         return code;
     }
 
-    std::string dir, planted, exe;
+    std::string dir, app, exe;
     bool startsAtOnce = true;
     PROCESS_INFORMATION pi = {};
     bool started = false;
@@ -280,6 +289,40 @@ TEST_F(PellmarkApp, ConvertWithoutFormatsSaysSoAndEscKeepsTheDialog)
     PostMessageA(about, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(about); }));
 
+    press(IDC_EXIT);
+    EXPECT_EQ(0u, exitCode());
+}
+
+// On XP, Vista and 7 without update KB2533623, which cannot be told to search the system
+// folder alone: SetDefaultDllDirectories is not found in a copy of the program. Every system
+// library it loads or that its libraries ask for by name, planted beside it, stays unloaded.
+TEST_F(PellmarkApp, OnAnOlderWindowsLoadsNoDllFromItsOwnFolder)
+{
+    stop();
+    std::string bytes = readBytes(exe);
+    const size_t at = bytes.find("SetDefaultDllDirectories");
+    ASSERT_NE(std::string::npos, at);
+    bytes[at + 23] = 'Z';
+    writeBytes(exe, bytes);
+    // Wine's own libraries load these two as a program starts, before any of its code runs;
+    // Windows' do not, and takes imm32 from its known DLLs.
+    plant("version", false);
+    for (const char *name : {"userenv", "setupapi", "apphelp", "propsys", "dwmapi", "cryptbase", "oleacc", "profapi",
+                             "clbcatq", "msimg32", "comdlg32", "shell32", "ole32"})
+        plant(name);
+    start();
+    const std::string notes = dir + "notes.txt";
+    writeBytes(notes, "1\r2\r");
+    press(IDC_INPUT_BROWSE);
+    HWND open = waitFileDialog();
+    ASSERT_NE((HWND)NULL, open) << "no open dialog";
+    pickFile(open, notes);
+    ASSERT_TRUE(waitState([&] { return checked(IDC_IN_MAC); })) << "Mac was not detected";
+    press(IDC_ABOUT);
+    HWND about = waitDialog([](HWND h) { return windowText(h) == "About This Program"; });
+    ASSERT_NE((HWND)NULL, about);
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(about); }));
     press(IDC_EXIT);
     EXPECT_EQ(0u, exitCode());
 }
