@@ -224,9 +224,10 @@ TEST(TextForms, EachIsConvertedAndCountedInItsOwnCharacters)
 
 TEST(TextForms, AUtf32TextJustUnder4GiBIsReadToItsEnd)
 {
-    // Its mark, 0x3FFFFFFE characters "a" and the byte "x", with the NUL a read puts after
-    // it and an unmapped page after that: 4 GiB of addresses, 16 MiB of memory mapped over
-    // and over, so that every index near the top of the 32-bit range is really walked.
+    // Its mark, 0x3FFFFFFD characters "a", a NUL character and the byte "x", with the NUL a
+    // read puts after it and an unmapped page after that: 4 GiB of addresses, 16 MiB of memory
+    // mapped over and over, so that every index near the top of the 32-bit range is really
+    // walked, and a search that stopped early would find no NUL.
     const size_t chunk = 16u << 20, size = 0xFFFFFFFDu, span = 1ull << 32;
     int fd = memfd_create("utf32", 0);
     ASSERT_TRUE(fd >= 0 && ftruncate(fd, chunk) == 0);
@@ -240,14 +241,14 @@ TEST(TextForms, AUtf32TextJustUnder4GiBIsReadToItsEnd)
     for (size_t at = 0; at < span; at += chunk)
         ASSERT_EQ(buf + at, mmap(buf + at, chunk, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0));
     memcpy(buf, "\xFF\xFE\0\0", 4);
+    buf[size - 5] = '\0';
     buf[size - 1] = 'x';
     buf[size] = '\0';
 
-    EXPECT_EQ(0x3FFFFFFFu, charOps(4)->findNul(buf, size / 4)) << "the search stopped short";
-    // Far past what a result may hold: refused before anything is built.
+    EXPECT_EQ(0x3FFFFFFEu, charOps(4)->findNul(buf, size / 4)) << "the search stopped short";
     char *out = nullptr;
     uint32_t len = 0;
-    EXPECT_EQ(TextNone, convertText(buf, size, "\r", "\n", &out, &len));
+    EXPECT_EQ(TextHasNul, convertText(buf, size, "\r", "\n", &out, &len));
     EXPECT_EQ(nullptr, out);
     munmap(buf, span + 4096);
     close(fd);
