@@ -197,7 +197,8 @@ TEST_F(ConvertFile, AnExistingOutputIsReplacedWholeOrNotAtAll)
     ASSERT_TRUE(CreateDirectoryW(wide(elsewhere).c_str(), NULL));
     writeBytes(elsewhere + "real.txt", "old");
     DeleteFileW(o.c_str());
-    ASSERT_TRUE(makeSymlink(out, elsewhere + "real.txt"));
+    if (!makeSymlink(out, elsewhere + "real.txt"))
+        GTEST_SKIP() << "no symbolic link can be made here (Windows makes one for an administrator, or in developer mode)";
     convert(SEP_WINDOWS, SEP_MAC);
     EXPECT_EQ(only(kSuccess), reports);
     EXPECT_EQ("1\r2\r", readBytes(elsewhere + "real.txt"));
@@ -205,6 +206,7 @@ TEST_F(ConvertFile, AnExistingOutputIsReplacedWholeOrNotAtAll)
     EXPECT_EQ("through the link", readBytes(out)) << "the link was replaced";
     EXPECT_EQ("real.txt ", folderNames(elsewhere));
     EXPECT_EQ("elsewhere in.txt out.txt ", folderNames(dir));
+    removeSymlink(out);
 }
 
 // Windows' own ways for replacing to fail, which Wine's never does, played by stand-ins for
@@ -296,8 +298,8 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
 {
     const DWORD share = ERROR_SHARING_VIOLATION, denied = ERROR_ACCESS_DENIED;
     const std::string clean = "ooooooooo.txt ";
+    // Where there is no network share, its rows run in a local folder, and the test says so.
     const std::string shareDir = makeShareDir();
-    ASSERT_FALSE(shareDir.empty()) << "no network share at PELLMARK_SHARE";
     struct Case {
         const char *what;
         Faults f;
@@ -340,7 +342,7 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
         writeBytes(in, c.input);
         // 259 characters, the most a path box takes, in a folder of 245: the side files' names
         // are longer than the output's and reach past MAX_PATH.
-        const std::string &at = c.onShare ? shareDir : dir;
+        const std::string &at = c.onShare && !shareDir.empty() ? shareDir : dir;
         const std::string folder = at + n++ + std::string(244 - at.size(), 'd') + "\\";
         ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), NULL));
         out = folder + "ooooooooo.txt";
@@ -364,6 +366,8 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
     substituteImport("kernel32.dll", "DeleteFileW", (void *)realDelete);
     substituteImport("kernel32.dll", "WriteFile", (void *)realWrite);
     substituteImport("kernel32.dll", "FlushFileBuffers", (void *)realFlush);
+    if (shareDir.empty())
+        GTEST_SKIP() << "no network share (PELLMARK_SHARE, or an administrator's \\\\localhost\\C$): its rows ran locally";
     removeTree(shareDir);
 }
 

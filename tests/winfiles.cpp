@@ -30,6 +30,19 @@ std::string windowsPath(const std::string &unixPath)
     return p;
 }
 
+bool onWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != NULL;
+}
+
+std::string besideMe(const std::string &name)
+{
+    wchar_t self[MAX_PATH];
+    DWORD n = GetModuleFileNameW(NULL, self, MAX_PATH);
+    std::string path = utf8(std::wstring(self, n));
+    return path.substr(0, path.rfind('\\') + 1) + name;
+}
+
 std::string windowText(HWND h)
 {
     wchar_t buf[1024] = L"";
@@ -54,11 +67,22 @@ std::string makeShareDir()
 {
     const char *share = getenv("PELLMARK_SHARE");
     std::string dir = share ? share + ("\\pellmark-" + std::to_string(GetCurrentProcessId())) : "";
-    return share && CreateDirectoryW(wide(dir).c_str(), NULL) ? dir + "\\" : "";
+    if (!share && !onWine()) {
+        // \\localhost\C$\Users\...\Temp\pellmark-N\: the administrative share of the drive.
+        std::string local = makeTempDir();
+        removeTree(local);
+        if (local.size() > 3 && local[1] == ':')
+            dir = "\\\\localhost\\" + local.substr(0, 1) + "$" + local.substr(2, local.size() - 3);
+    }
+    return !dir.empty() && CreateDirectoryW(wide(dir).c_str(), NULL) ? dir + "\\" : "";
 }
 
 void removeTree(const std::string &dir)
 {
+    // A file dialog leaves the current folder where a file was picked, and keeps it in use.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    SetCurrentDirectoryW(temp);
     WIN32_FIND_DATAW fd;
     HANDLE find = FindFirstFileW(wide(dir + "*").c_str(), &fd);
     if (find != INVALID_HANDLE_VALUE) {
@@ -177,21 +201,37 @@ void *substituteImport(const char *dll, const char *name, void *fn)
     return NULL;
 }
 
-bool makeSymlink(const std::string &link, const std::string &target)
+// Runs /bin/tool (under Wine) on args: each a Windows path, given as the machine's, or after
+// an option. Returns whether it ran and succeeded; false where it cannot run (Windows).
+static bool runUnixTool(const char *tool, const char *option, const std::vector<std::string> &paths)
 {
     typedef char *(CDECL * UnixNameFn)(const wchar_t *);
     typedef LONG(CDECL * SpawnFn)(char *const *, int);
     UnixNameFn unixName = (UnixNameFn)(void (*)(void))GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
     SpawnFn spawn = (SpawnFn)(void (*)(void))GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp");
     if (unixName == NULL || spawn == NULL)
-        return CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), 0) != 0;
-    char *from = unixName(wide(target).c_str()), *to = unixName(wide(link).c_str());
-    char ln[] = "/bin/ln", s[] = "-s";
-    char *const argv[] = {ln, s, from, to, NULL};
-    bool made = from != NULL && to != NULL && spawn(argv, TRUE) == 0;
-    HeapFree(GetProcessHeap(), 0, from);
-    HeapFree(GetProcessHeap(), 0, to);
-    return made;
+        return false;
+    std::vector<char *> argv = {(char *)tool, (char *)option};
+    for (const std::string &p : paths)
+        argv.push_back(unixName(wide(p).c_str()));
+    argv.push_back(NULL);
+    bool ran = std::find(argv.begin() + 2, argv.end() - 1, nullptr) == argv.end() - 1 && spawn(argv.data(), TRUE) == 0;
+    for (size_t i = 2; i + 1 < argv.size(); i++)
+        HeapFree(GetProcessHeap(), 0, argv[i]);
+    return ran;
+}
+
+bool makeSymlink(const std::string &link, const std::string &target)
+{
+    if (onWine())
+        return runUnixTool("/bin/ln", "-s", {target, link});
+    return CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0 ||
+           CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), 0) != 0;
+}
+
+bool removeSymlink(const std::string &link)
+{
+    return onWine() ? runUnixTool("/bin/rm", "-f", {link}) : DeleteFileW(wide(link).c_str()) != 0;
 }
 
 bool makeShortcut(const std::string &lnk, const std::string &target)

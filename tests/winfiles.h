@@ -15,11 +15,20 @@ std::string utf8(const std::wstring &w);
 // The Windows name of a path of the machine Wine runs on, as its drive Z: shows it.
 std::string windowsPath(const std::string &unixPath);
 
+// Whether the tests run under Wine, where they play what Windows does and Wine does not; on
+// Windows itself they check what Windows does.
+bool onWine();
+
+// A file beside this test program: the program under test and what the tests plant.
+std::string besideMe(const std::string &name);
+
 // A window's text, also of another program's window (WM_GETTEXT).
 std::string windowText(HWND h);
 
 // A new empty folder of its own for one test, removed with everything in it by removeTree;
-// makeShareDir makes one on the network share that the test runner offers (PELLMARK_SHARE).
+// makeShareDir makes one on a network share: the one the test runner offers (PELLMARK_SHARE),
+// or on Windows the temporary folder's drive shared as an administrator reaches it; or
+// returns "" where there is none.
 std::string makeTempDir();
 std::string makeShareDir();
 void removeTree(const std::string &dir);
@@ -42,8 +51,11 @@ std::string shortReadFile();
 HANDLE makeSizelessPipe(std::string *path);
 
 // A symbolic link at link that leads to target. Wine's CreateSymbolicLinkW makes nothing and
-// says it did: under Wine the machine's own ln makes it.
+// says it did: under Wine the machine's own ln makes it. Windows makes one for an
+// administrator, or in developer mode.
 bool makeSymlink(const std::string &link, const std::string &target);
+// Removes the link itself: Wine's DeleteFileW removes the file it leads to.
+bool removeSymlink(const std::string &link);
 
 // A shortcut at lnk (a .lnk file) to target, as Explorer makes one; with target empty, to
 // This PC, which is no file.
