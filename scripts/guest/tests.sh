@@ -1,21 +1,16 @@
-# Runs inside the 32-bit guest, from a copy in BUILD/guest: every i686 Win32 test program
-# under 32-bit Wine on Xvfb. Each writes its results as XML beside this file; the host
-# counts them. A program that does not finish in time is ended and counts as failed.
+# Runs inside the 32-bit guest, copied to BUILD/guest/job.sh: the test bundle unzipped beside
+# it in folder/, started as a user starts it on a 32-bit Windows, "wine cmd /c run-tests.cmd"
+# in a new 32-bit prefix, with nothing of ours but a display (and the locale: Wine keeps file
+# names in its character set). The host counts its output, and what it left in the prefix's
+# temporary folder.
 OUT=$(dirname "$JOB")
-BUILD=$(dirname "$OUT")
 
-testLocale
+# The prefix on the guest's disk, not on /tmp: this kernel's tmpfs keeps no extended
+# attributes, in which Wine keeps a file's hidden and system marks. The disk is a snapshot.
+PREFIX=/root/bundle-prefix
 startDisplay
-startWine
-testDisks /tmp
-
-# NAME_plain runs NAME again with the plain loops in place of the block kernels.
-for t in $PROGRAMS; do
-    echo "pellmark-guest: $t"
-    plain=
-    case $t in *_plain) plain=1 ;; esac
-    PELLMARK_PLAIN=$plain timeout "$PROGRAM_SECONDS" wine "$BUILD/win32/tests/${t%_plain}.exe" \
-        --gtest_output="xml:Z:$OUT/$t.xml" >"$OUT/$t.log" 2>&1 </dev/null
-    echo "$t $?" >>"$OUT/status"
-done
-wineserver -k
+cd "$OUT"/folder/Pellmark-*-tests || exit 1
+env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY" WINEARCH=win32 WINEPREFIX=$PREFIX \
+    timeout 3300 wine cmd /c run-tests.cmd >"$OUT/out.log" 2>/tmp/wine.log
+find $PREFIX/drive_c/users/*/Temp -mindepth 1 >"$OUT/left" 2>/dev/null
+WINEPREFIX=$PREFIX wineserver -k
