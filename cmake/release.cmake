@@ -28,6 +28,8 @@ if(PELLMARK_RELEASE_CHECK)
     set(PELLMARK_TESTED_EXE "" CACHE FILEPATH "The shipped Pellmark.exe of the tested build")
     add_test(NAME reproducible
         COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-release ${CMAKE_BINARY_DIR} ${PELLMARK_TESTED_EXE})
+    # The workflow that runs the release's test bundle on Windows runners, checked here.
+    add_test(NAME workflows COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-workflows)
 endif()
 
 # Read in Notepad: CR LF.
