@@ -1,9 +1,10 @@
 // Runs every test program of the bundle it is part of, on the Windows it runs on, as
 // run-tests.cmd starts it: the i686 programs and the x86_64 ones, each that the system can
-// start, convert_tests again on the plain loops. Says how each went, a line a program, ends
-// with "N passed, N failed, N skipped" and exits with 1 when anything failed. Installs
-// nothing, needs no administrator, and leaves nothing behind: what the programs write goes to
-// a folder under %TEMP%, removed at the end.
+// start, convert_tests again on the plain loops. Says how each went, a line a program with
+// what each failed check said and why a test was skipped, ends with "N passed, N failed,
+// N skipped" and exits with 1 when anything failed. Installs nothing, needs no administrator,
+// and leaves nothing behind: what the programs write goes to a folder under %TEMP%, removed
+// at the end.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -38,7 +39,7 @@ static std::string readAll(const std::string &path)
     return all;
 }
 
-// The value of attribute name in the tag that begins at tag, or "", on one line.
+// The value of attribute name in the tag that begins at tag, or "".
 static std::string attr(const std::string &xml, size_t tag, const char *name)
 {
     size_t end = xml.find('>', tag), at = xml.find(std::string(" ") + name + "=\"", tag);
@@ -46,7 +47,7 @@ static std::string attr(const std::string &xml, size_t tag, const char *name)
         return "";
     at += strlen(name) + 3;
     std::string v = xml.substr(at, xml.find('"', at) - at), plain;
-    static const char *const entities[][2] = {{"&#x0A;", ": "}, {"&quot;", "\""}, {"&apos;", "'"},
+    static const char *const entities[][2] = {{"&#x0A;", "\n"}, {"&quot;", "\""}, {"&apos;", "'"},
                                               {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}};
     for (size_t i = 0; i < v.size(); i++) {
         const char *const *e = NULL;
@@ -67,13 +68,21 @@ static int countResults(const std::string &xml, std::string *said)
         size_t next = xml.find("<testcase ", at + 1);
         std::string body = xml.substr(at, next == std::string::npos ? std::string::npos : next - at);
         std::string name = attr(xml, at, "classname") + "." + attr(xml, at, "name");
-        size_t skip = body.find("<skipped");
-        if (body.find("<failure") != std::string::npos) {
+        size_t skip = body.find("<skipped"), fail = body.find("<failure");
+        if (fail != std::string::npos) {
             f++;
             *said += "      failed: " + name + "\n";
+            // What each failed check says, its lines indented, the first few of each.
+            for (; fail != std::string::npos; fail = body.find("<failure", fail + 1)) {
+                std::string why = attr(body, fail, "message") + "\n";
+                for (size_t l = 0, end, n = 0; n < 12 && (end = why.find('\n', l)) != std::string::npos; l = end + 1, n++)
+                    *said += "        " + why.substr(l, end - l) + "\n";
+            }
         } else if (skip != std::string::npos || attr(xml, at, "result") == "skipped") {
             s++;
             std::string why = skip != std::string::npos ? attr(body, skip, "message") : "";
+            for (char &c : why)
+                c = c == '\n' ? ' ' : c;
             *said += "      skipped: " + name + (why.empty() ? "" : ": " + why) + "\n";
         } else {
             p++;
@@ -87,25 +96,28 @@ static int countResults(const std::string &xml, std::string *said)
     return f;
 }
 
-// Runs line with its output to log, PELLMARK_PLAIN set when plain. Returns the exit code,
-// or sets *err to why it could not start (and returns -1).
-static long run(const std::string &line, const std::string &log, bool plain, DWORD *err)
+// Runs line, PELLMARK_PLAIN set when plain, its output to out (a file) or else to nothing:
+// what a program says of its tests is in its XML, and a handle given to it would be kept by
+// whatever it starts (Wine's desktop process), and its file could not be removed. Returns the
+// exit code, or sets *err to why it could not start (and returns -1).
+static long run(const std::string &line, const char *out, bool plain, DWORD *err)
 {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &sa, CREATE_ALWAYS, 0, NULL);
+    HANDLE to = CreateFileA(out != NULL ? out : "NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                            out != NULL ? CREATE_ALWAYS : OPEN_EXISTING, 0, NULL);
     STARTUPINFOA si;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = si.hStdError = out;
+    si.hStdOutput = si.hStdError = to;
     PROCESS_INFORMATION pi;
     std::string cmd = line;
     SetEnvironmentVariableA("PELLMARK_PLAIN", plain ? "1" : NULL);
     BOOL started = CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
     *err = started ? 0 : GetLastError();
     SetEnvironmentVariableA("PELLMARK_PLAIN", NULL);
-    CloseHandle(out);
+    CloseHandle(to);
     if (!started)
         return -1;
     DWORD code = 0;
@@ -119,27 +131,6 @@ static long run(const std::string &line, const std::string &log, bool plain, DWO
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return (long)code;
-}
-
-// The lines of a log that say what failed, and a few after each.
-static std::string failures(const std::string &log)
-{
-    std::string out;
-    int after = 0, lines = 0;
-    for (size_t at = 0, end; at < log.size() && lines < 80; at = end + 1) {
-        end = log.find('\n', at);
-        if (end == std::string::npos)
-            end = log.size();
-        std::string l = log.substr(at, end - at);
-        if (l.find("Failure") != std::string::npos || l.find("unexpected") != std::string::npos)
-            after = 8;
-        if (after > 0) {
-            out += "        " + l + "\n";
-            after--;
-            lines++;
-        }
-    }
-    return out;
 }
 
 static void removeTree(const std::string &dir)
@@ -165,10 +156,10 @@ static void removeTree(const std::string &dir)
 static void runArch(const char *arch, const std::string &dir, const std::string &work)
 {
     const size_t count = sizeof(programs) / sizeof(programs[0]);
-    // Whether this system starts its programs at all: one lists its tests.
+    // Whether this system starts its programs at all: one lists its tests. It shows no window.
     DWORD err = 0;
-    std::string probe = work + "\\" + arch + "-probe.log";
-    long code = run("\"" + dir + "\\report_tests.exe\" --gtest_list_tests", probe, false, &err);
+    std::string probe = work + "\\" + arch + "-probe.txt";
+    long code = run("\"" + dir + "\\report_tests.exe\" --gtest_list_tests", probe.c_str(), false, &err);
     if (code != 0 || readAll(probe).find("ShowReport") == std::string::npos) {
         printf("%s: not run, %u programs skipped: this system cannot start %s programs (%s %lu)\n", arch, (unsigned)count,
                arch, code == -1 ? "error" : "one printed nothing, exit code", code == -1 ? err : (unsigned long)code);
@@ -176,8 +167,8 @@ static void runArch(const char *arch, const std::string &dir, const std::string 
         return;
     }
     for (const auto &p : programs) {
-        std::string xml = work + "\\" + arch + "-" + p.label + ".xml", log = work + "\\" + arch + "-" + p.label + ".log";
-        code = run("\"" + dir + "\\" + p.name + ".exe\" --gtest_output=xml:" + xml, log, p.plain, &err);
+        std::string xml = work + "\\" + arch + "-" + p.label + ".xml";
+        code = run("\"" + dir + "\\" + p.name + ".exe\" --gtest_output=xml:" + xml, NULL, p.plain, &err);
         std::string said, results = readAll(xml);
         int bad = results.empty() ? 0 : countResults(results, &said);
         if (results.empty() || (code != 0 && bad == 0)) {
@@ -186,7 +177,7 @@ static void runArch(const char *arch, const std::string &dir, const std::string 
                     (code == -1 ? "did not start, error " + std::to_string(err) : "ended with " + std::to_string(code)) +
                     (results.empty() ? ", with no results" : "") + "\n";
         }
-        printf("%s %s:%s%s", arch, p.label, said.c_str(), failures(readAll(log)).c_str());
+        printf("%s %s:%s", arch, p.label, said.c_str());
         fflush(stdout);
     }
 }
@@ -213,11 +204,7 @@ int main()
     fflush(stdout);
     runArch("i686", bundle + "\\i686", work);
     runArch("x86_64", bundle + "\\x86_64", work);
-    // A program's own programs may hold its output a moment longer.
-    for (int tries = 0; tries < 20 && GetFileAttributesA(work.c_str()) != INVALID_FILE_ATTRIBUTES; tries++) {
-        removeTree(work);
-        Sleep(tries == 0 ? 0 : 500);
-    }
+    removeTree(work);
     printf("\n%d passed, %d failed, %d skipped\n", passed, failed, skipped);
     return failed > 0;
 }
