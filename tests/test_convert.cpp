@@ -218,8 +218,9 @@ struct Fault {
 struct Faults {
     Fault replace;
     bool movesOld = false;  // the failing replace has moved the old output to the backup first
-    Fault moveBak, moveTmp, del, flush;
+    Fault moveBak, moveTmp, del;
 } faults;
+Fault flushFault;
 
 decltype(&ReplaceFileW) realReplace;
 decltype(&MoveFileW) realMove;
@@ -279,7 +280,7 @@ BOOL WINAPI fakeWrite(HANDLE h, LPCVOID buf, DWORD n, LPDWORD done, LPOVERLAPPED
 BOOL WINAPI fakeFlush(HANDLE h)
 {
     calls += 'f';
-    return failNow(&faults.flush) ? FALSE : realFlush(h);
+    return failNow(&flushFault) ? FALSE : realFlush(h);
 }
 
 // The names in a folder; a side file's with its number as X and what it holds.
@@ -309,26 +310,26 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
         std::string names;
         bool onShare = false;  // its folder on the network share
         std::string input = "1\r\n2\r\n";
+        Fault flush = {};  // flushing the new file
     } cases[] = {
-        // replace, and whether it moved the old first; moving the backup back, the new file in; removing
-        // either; flushing the new
-        {"nothing fails", {{}, false, {}, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean},
-        {"nothing fails, replacing", {{}, false, {}, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
-        {"on a network share", {{}, false, {}, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean, true},
-        {"on a network share, replacing", {{}, false, {}, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean, true},
-        {"removing the old fails", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}, false, {}, {}, {}, {}}, "old", kNoCreate, "old", clean},
-        {"moving the new fails", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT, -1}, false, {}, {}, {}, {}}, "old", kNoCreate, "old", clean},
-        {"the old is in the backup", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {}, {}, {}, {}}, "old", kNoCreate, "old", clean},
-        {"...and cannot go back", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {denied, -1}, {}, {}, {}}, "old",
+        // replace, and whether it moved the old first; moving the backup back, the new file in; removing either
+        {"nothing fails", {{}, false, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean},
+        {"nothing fails, replacing", {{}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
+        {"on a network share", {{}, false, {}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean, true},
+        {"on a network share, replacing", {{}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean, true},
+        {"removing the old fails", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"moving the new fails", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT, -1}, false, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"the old is in the backup", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {}, {}, {}}, "old", kNoCreate, "old", clean},
+        {"...and cannot go back", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1}, true, {denied, -1}, {}, {}}, "old",
          kSuccess, "1\n2\n", clean},
-        {"...nor the new in", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1}, true, {denied, -1}, {denied, -1}, {}, {}}, "old",
+        {"...nor the new in", {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1}, true, {denied, -1}, {denied, -1}, {}}, "old",
          kNoCreate, "<missing>", "~Pellmark-X.bak=old ~Pellmark-X.tmp=1\n2\n "},
-        {"a lock that clears", {{share, 3}, false, {}, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
-        {"a lock on removing the backup", {{}, false, {}, {}, {share, 3}, {}}, "old", kSuccess, "1\n2\n", clean},
-        {"a lock on a new output", {{}, false, {}, {share, 3}, {}, {}}, nullptr, kSuccess, "1\n2\n", clean},
-        {"a NUL in the input", {{}, false, {}, {}, {}, {}}, "old", kHasNul, "old", clean, false, std::string("1\r\n\0", 4)},
-        {"the data cannot be flushed to the disk", {{}, false, {}, {}, {}, {ERROR_IO_DEVICE, -1}}, "old", kNoWrite, "old",
-         clean},
+        {"a lock that clears", {{share, 3}, false, {}, {}, {}}, "old", kSuccess, "1\n2\n", clean},
+        {"a lock on removing the backup", {{}, false, {}, {}, {share, 3}}, "old", kSuccess, "1\n2\n", clean},
+        {"a lock on a new output", {{}, false, {}, {share, 3}, {}}, nullptr, kSuccess, "1\n2\n", clean},
+        {"a NUL in the input", {{}, false, {}, {}, {}}, "old", kHasNul, "old", clean, false, std::string("1\r\n\0", 4)},
+        {"the data cannot be flushed to the disk", {{}, false, {}, {}, {}}, "old", kNoWrite, "old", clean, false, "1\r\n2\r\n",
+         {ERROR_IO_DEVICE, -1}},
     };
     realReplace = (decltype(realReplace))substituteImport("kernel32.dll", "ReplaceFileW", (void *)fakeReplace);
     realMove = (decltype(realMove))substituteImport("kernel32.dll", "MoveFileW", (void *)fakeMove);
@@ -350,9 +351,11 @@ TEST_F(ConvertFile, AnOutputInADeepFolderIsWholeWhateverFails)
         if (c.old)
             writeBytes(out, c.old);
         faults = c.f;
+        flushFault = c.flush;
         calls.clear();
         convert(SEP_WINDOWS, SEP_UNIX);
         faults = Faults();
+        flushFault = Fault();
         EXPECT_EQ(only(c.report), reports) << c.what;
         // Written, and on the disk, before anything takes the output's name.
         if (c.report == kSuccess) {
